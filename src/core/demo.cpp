@@ -1,0 +1,199 @@
+#include "demo.h"
+
+#include "diagnostics.h"
+#include "display.h"
+#include "gl_ext.h"
+#include "resource_path.h"
+#include "timeline/clock.h"
+#include "platform/platform.h"
+
+#include <SDL/SDL.h>
+#include <cctype>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
+int32_t keys[KEY_TABLE_SIZE] = {};
+
+namespace {
+
+const int KEY_SPACE = 32;
+const int KEY_ESCAPE = 27;
+const int KEY_Q = 113;
+
+// The show clock until the scene manager owns it.
+cClock g_show_clock;
+
+cClock* show_clock()
+{
+    return &g_show_clock;
+}
+
+} // namespace
+
+// --- keyboard -------------------------------------------------------------
+
+bool set_key(int symbol, int32_t down)
+{
+    if (symbol < 0)
+        return false;
+    int lowered = symbol < 256 ? std::tolower(symbol) : symbol;
+    if (lowered >= KEY_TABLE_SIZE)
+        return false;
+    keys[lowered] = down;
+    return true;
+}
+
+void poll_events()
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+        case SDL_KEYDOWN:
+            if (event.key.keysym.sym == SDLK_q || event.key.keysym.sym == SDLK_ESCAPE)
+                exit(0);
+            set_key(event.key.keysym.sym, 1);
+            break;
+        case SDL_KEYUP:
+            set_key(event.key.keysym.sym, 0);
+            break;
+        case SDL_QUIT:
+            exit(0);
+        default:
+            break;
+        }
+    }
+}
+
+std::string format_beat_line(int32_t t)
+{
+    std::ostringstream line;
+    line << "beat " << t / 3600000 << ":" << (t / 60000) % 60 << ":" << (t / 1000) % 60 << "," << t % 1000 << " "
+         << t;
+    return line.str();
+}
+
+void check_keys()
+{
+    if (keys[KEY_Q] || keys[KEY_ESCAPE])
+        exit(0);
+    if (keys[KEY_SPACE]) {
+        std::cerr << format_beat_line(show_clock()->show_time()) << std::endl;
+        keys[KEY_SPACE] = 0;
+    }
+}
+
+// --- drawing helpers --------------------------------------------------------
+
+void draw_fade_overlay(float f)
+{
+    glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT);
+    GLboolean depth_mask = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_TEXTURE_RECTANGLE_ARB);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, 1, 0, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+
+    glColor4f(0.0f, 0.0f, 0.0f, 1.0f - f);
+    glBegin(GL_QUADS);
+    glVertex3f(0, 0, 0);
+    glVertex3f(1, 0, 0);
+    glVertex3f(1, 1, 0);
+    glVertex3f(0, 1, 0);
+    glEnd();
+
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glDepthMask(depth_mask);
+    glPopAttrib();
+}
+
+// --- start-up, loop and exit --------------------------------------------------
+
+void exit_handler()
+{
+    destroy_resource_path();
+    SDL_Quit();
+    destroy_display();
+    std::cout << "requested exit" << std::endl;
+}
+
+void demo_startup()
+{
+    cDisplay* display = get_display();
+    display->init_sdl();
+
+    glClearColor(0.15f, 0.15f, 0.15f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    display->swap();
+
+    init_gl();
+    init_image_library();
+
+    for (int32_t& key : keys)
+        key = 0;
+    cResourcePath* paths = get_resource_path();
+    paths->push_searchpath("../src/shaders");
+    paths->push_searchpath("../data");
+    paths->push_searchpath("../data/models");
+    paths->push_searchpath("../data/music");
+    paths->push_searchpath("../data/textures");
+    cClock* clock = show_clock();
+    clock->read_frequency();
+    clock->tick();
+    clock->start = clock->prev = clock->now;
+
+    check_gl_error("SDL_main");
+    check_il_error();
+
+    atexit(exit_handler);
+}
+
+void cDemo::init()
+{
+}
+
+void cDemo::run_frame()
+{
+    poll_events();
+    check_keys();
+    cClock* clock = show_clock();
+    clock->tick();
+    if (clock->now - clock->prev < 10)
+        platform_sleep(5);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    get_display()->swap();
+}
+
+void cDemo::run()
+{
+    cClock* clock = show_clock();
+    clock->tick();
+    clock->start = clock->now;
+    for (;;)
+        run_frame();
+}
+
+int demo_main()
+{
+    demo_startup();
+    cDemo demo;
+    demo.init();
+    demo.run();
+    return 0;
+}

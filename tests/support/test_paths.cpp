@@ -1,0 +1,35 @@
+#include "show_runner.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <vector>
+
+std::string build_dir()
+{
+    return MIRVOK_BUILD_DIR;
+}
+
+std::string shared_testdata_dir()
+{
+    std::string dir = std::string(MIRVOK_SOURCE_DIR) + "/../shared/testdata";
+    struct stat st;
+    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? dir : "";
+}
+
+std::string make_temp_dir()
+{
+    std::string pattern = "/tmp/mirvok-test-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back(0);
+    return mkdtemp(buf.data()) ? std::string(buf.data()) : "";
+}
+
+std::string read_text_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
