@@ -1,0 +1,18 @@
+// A GL context for tests: an SDL window (not full screen) on the current
+// DISPLAY with the show's pixel format, the extension entry points fetched
+// and the show's fixed GL state set (init_gl). One per test program: create
+// it once (for example in a fixture's SetUpTestSuite) and keep it.
+#pragma once
+
+// Opens the window and context once per process; later calls return the
+// same answer. False (and a skip reason in gl_context_error()) when there
+// is no display.
+bool gl_test_context();
+const char* gl_context_error();
+
+// Skips the current test when no GL context can be had.
+#define REQUIRE_GL_CONTEXT()                                                  \
+    do {                                                                      \
+        if (!gl_test_context())                                               \
+            GTEST_SKIP() << "no GL context: " << gl_context_error();          \
+    } while (0)
