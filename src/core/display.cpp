@@ -190,6 +190,9 @@ void init_image_library()
         exit(-1);
     }
     ilInit();
+    // DevIL 1.7.8's iluErrorString reads a language table that only iluInit
+    // sets up: without it the first error report crashes.
+    iluInit();
     if (!ilutRenderer(ILUT_OPENGL)) {
         std::cerr << "openILUT failed to initialize a render" << std::endl;
         exit(-1);
