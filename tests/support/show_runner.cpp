@@ -193,6 +193,30 @@ bool ShowRunner::send_key(const std::string& key)
     return run_command({"xdotool", "key", key}, display_) == 0;
 }
 
+bool ShowRunner::press_key(const std::string& key, int hold_ms)
+{
+    if (run_command({"xdotool", "keydown", key}, display_) != 0)
+        return false;
+    pause_ms(hold_ms);
+    return run_command({"xdotool", "keyup", key}, display_) == 0;
+}
+
+bool ShowRunner::wait_for_window(int timeout_ms)
+{
+    Display* dpy = XOpenDisplay(display_.c_str());
+    if (!dpy)
+        return false;
+    auto deadline = deadline_in(timeout_ms);
+    bool found = false;
+    while (!found && before(deadline) && !show_ended()) {
+        found = find_window(dpy, DefaultRootWindow(dpy), "mirvok OpenGL") != 0;
+        if (!found)
+            pause_ms(50);
+    }
+    XCloseDisplay(dpy);
+    return found;
+}
+
 bool ShowRunner::send_close()
 {
     Display* dpy = XOpenDisplay(display_.c_str());

@@ -31,8 +31,13 @@ public:
     bool wait_for_out(const std::string& text, int timeout_ms);
     bool wait_for_err(const std::string& text, int timeout_ms);
 
-    // xdotool key NAME ("space", "q", "Escape") on the server.
+    // Waits until the show's window ("mirvok OpenGL") exists.
+    bool wait_for_window(int timeout_ms);
+    // xdotool key NAME ("space", "q", "Escape") on the server: press and
+    // release at once, so both may reach the show in the same frame.
     bool send_key(const std::string& key);
+    // A press held for hold_ms before its release, as a person types.
+    bool press_key(const std::string& key, int hold_ms);
     // Asks the show's window to close (WM_DELETE_WINDOW), as a window
     // manager's close button does.
     bool send_close();

@@ -1,0 +1,73 @@
+// The real show on its own Xvfb server: how it ends and what it prints.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/show_runner.h"
+
+namespace {
+
+const int k_start_ms = 60000; // start-up, loading phase and the first frames
+const int k_exit_ms = 30000;
+
+size_t count_of(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+class RealShow : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!runner_.start_server())
+            GTEST_SKIP() << "Xvfb could not be started";
+        ASSERT_TRUE(runner_.start_show());
+        ASSERT_TRUE(runner_.wait_for_window(k_start_ms)) << runner_.err();
+    }
+
+    void expect_clean_exit(const ShowResult& result)
+    {
+        EXPECT_TRUE(result.exited) << result.err;
+        EXPECT_EQ(0, result.exit_code) << result.err;
+        // Written last, after the managers were destroyed.
+        ASSERT_GE(result.out.size(), 15u);
+        EXPECT_EQ("requested exit\n", result.out.substr(result.out.size() - 15)) << result.out;
+    }
+
+    ShowRunner runner_;
+};
+
+} // namespace
+
+TEST_F(RealShow, q_ends_the_show_with_code_0)
+{
+    ASSERT_TRUE(runner_.send_key("q"));
+    expect_clean_exit(runner_.wait_exit(k_exit_ms));
+}
+
+TEST_F(RealShow, escape_ends_the_show_with_code_0)
+{
+    ASSERT_TRUE(runner_.send_key("Escape"));
+    expect_clean_exit(runner_.wait_exit(k_exit_ms));
+}
+
+TEST_F(RealShow, closing_the_window_ends_the_show_with_code_0)
+{
+    ASSERT_TRUE(runner_.send_close());
+    expect_clean_exit(runner_.wait_exit(k_exit_ms));
+}
+
+TEST_F(RealShow, one_space_press_prints_exactly_one_beat_line)
+{
+    ASSERT_TRUE(runner_.press_key("space", 300));
+    ASSERT_TRUE(runner_.wait_for_err("beat ", k_start_ms)) << runner_.err();
+    ASSERT_TRUE(runner_.send_key("q"));
+    ShowResult result = runner_.wait_exit(k_exit_ms);
+    expect_clean_exit(result);
+    EXPECT_EQ(1u, count_of(result.err, "beat ")) << result.err;
+    EXPECT_EQ(std::string::npos, result.err.find("## ERROR")) << result.err;
+}
