@@ -4,7 +4,7 @@
 #include "display.h"
 #include "gl_ext.h"
 #include "resource_path.h"
-#include "timeline/clock.h"
+#include "timeline/scene_manager.h"
 #include "platform/platform.h"
 
 #include <SDL/SDL.h>
@@ -21,12 +21,26 @@ const int KEY_SPACE = 32;
 const int KEY_ESCAPE = 27;
 const int KEY_Q = 113;
 
-// The show clock until the scene manager owns it.
-cClock g_show_clock;
+// The scene classes in the order of their switch events (s00 = index 0). An
+// index whose class is not written yet holds a grey stand-in, so that each
+// switch event still reaches the index it names.
+const int SCENE_COUNT = 13;
+
+cScene* create_scene(int index, cClock* clock)
+{
+    switch (index) {
+    // 0 cSceneIntro, 1 cSceneParticles, 2 cSceneSpeaker, 3 cSceneParticleSpeaker,
+    // 4 cSceneTown, 5 cSceneGreetings, 6 cSceneArcs, 7 cSceneSphLaser,
+    // 8 cSceneWomanBox, 9 cSceneWildSpeaker, 10 cSceneVortex, 11 cSceneDiamond,
+    // 12 cSceneTangled
+    default:
+        return new cSceneDummy(clock);
+    }
+}
 
 cClock* show_clock()
 {
-    return &g_show_clock;
+    return &get_scene_manager()->clock;
 }
 
 } // namespace
@@ -127,6 +141,7 @@ void draw_fade_overlay(float f)
 
 void exit_handler()
 {
+    destroy_scene_manager();
     destroy_resource_path();
     SDL_Quit();
     destroy_display();
@@ -153,10 +168,7 @@ void demo_startup()
     paths->push_searchpath("../data/models");
     paths->push_searchpath("../data/music");
     paths->push_searchpath("../data/textures");
-    cClock* clock = show_clock();
-    clock->read_frequency();
-    clock->tick();
-    clock->start = clock->prev = clock->now;
+    get_scene_manager()->init();
 
     check_gl_error("SDL_main");
     check_il_error();
@@ -166,25 +178,28 @@ void demo_startup()
 
 void cDemo::init()
 {
+    cSceneManager* manager = get_scene_manager();
+    for (int i = 0; i < SCENE_COUNT; ++i)
+        manager->add_scene(create_scene(i, &manager->clock));
+    manager->load_scenes();
 }
 
 void cDemo::run_frame()
 {
     poll_events();
     check_keys();
-    cClock* clock = show_clock();
-    clock->tick();
-    if (clock->now - clock->prev < 10)
+    cSceneManager* manager = get_scene_manager();
+    manager->update();
+    if (manager->clock.now - manager->clock.prev < 10)
         platform_sleep(5);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    manager->draw_current();
     get_display()->swap();
 }
 
 void cDemo::run()
 {
-    cClock* clock = show_clock();
-    clock->tick();
-    clock->start = clock->now;
+    get_scene_manager()->start();
     for (;;)
         run_frame();
 }

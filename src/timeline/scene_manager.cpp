@@ -1,0 +1,155 @@
+#include "scene_manager.h"
+
+#include "core/demo.h"
+#include "core/display.h"
+#include "core/loading_screen.h"
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+cSceneManager* g_scene_manager = nullptr;
+} // namespace
+
+cSceneManager* get_scene_manager()
+{
+    if (!g_scene_manager)
+        g_scene_manager = new cSceneManager;
+    return g_scene_manager;
+}
+
+void destroy_scene_manager()
+{
+    delete g_scene_manager;
+    g_scene_manager = nullptr;
+}
+
+cSceneManager::cSceneManager() : queue(nullptr), current(nullptr), dummy(nullptr)
+{
+}
+
+cSceneManager::~cSceneManager()
+{
+    music.close();
+    for (cScene*& scene : scenes) {
+        delete scene;
+        scene = nullptr;
+    }
+    current = nullptr;
+    delete queue;
+    queue = nullptr;
+    delete dummy;
+    dummy = nullptr;
+    scenes.clear();
+}
+
+void cSceneManager::init()
+{
+    queue = cEventQueue_factory::loadFile(MARKERS_SCRIPT_PATH);
+    music.init();
+    music.load(MUSIC_PATH);
+    clock.read_frequency();
+    clock.tick();
+    clock.start = clock.prev = clock.now;
+}
+
+void cSceneManager::add_scene(cScene* scene)
+{
+    scenes.push_back(scene);
+}
+
+void cSceneManager::load_scenes()
+{
+    cDisplay* display = get_display();
+    cLoadingScreen screen;
+    screen.draw(0.0f);
+    display->swap();
+
+    const std::size_t n = scenes.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        scenes[i]->load();
+        screen.draw(float(i) / float(n));
+        display->swap();
+    }
+    screen.draw(1.0f);
+    display->swap();
+
+    // Fade to black, counted from the end of loading, and stay black.
+    clock.tick();
+    const int32_t loaded_at = clock.now - clock.start;
+    while (clock.now - clock.start - loaded_at < LOADING_BLACK_MS) {
+        screen.draw(1.0f);
+        int32_t d = clock.now - clock.start - loaded_at;
+        float f = 1.0f - float(d) * (1.0f / float(LOADING_FADE_MS));
+        draw_fade_overlay(std::max(0.0f, std::min(1.0f, f)));
+        display->swap();
+        clock.tick();
+    }
+    // Hold the black frame until the phase has lasted LOADING_MIN_MS.
+    while (clock.now - clock.start < LOADING_MIN_MS) {
+        platform_sleep(LOADING_HOLD_SLEEP_MS);
+        clock.tick();
+        screen.draw(1.0f);
+    }
+}
+
+void cSceneManager::start()
+{
+    music.play();
+    clock.tick();
+    clock.start = clock.now;
+}
+
+void cSceneManager::update()
+{
+    clock.tick();
+    process_demo_events();
+    if (current)
+        current->update();
+}
+
+void cSceneManager::switch_to(int32_t index)
+{
+    if (current)
+        current->exit();
+    if (index < int32_t(scenes.size())) {
+        current = scenes[std::size_t(index)];
+        current->init();
+        return;
+    }
+    std::cerr << "## ERROR: tried to switch to scene" << index << ", but it's not added. In "
+              << "cSceneManager::process_demo_events" << std::endl;
+    if (!dummy)
+        dummy = new cSceneDummy(&clock);
+    current = dummy;
+}
+
+void cSceneManager::process_demo_events()
+{
+    // A script that could not be read behaves as an empty one.
+    if (!queue)
+        return;
+    const int32_t t = clock.show_time();
+    while (const demo_event* e = queue->next_due(t)) {
+        if (e->code >= EVENT_SCENE_FIRST && e->code <= EVENT_SCENE_LAST) {
+            switch_to(e->code);
+        } else if (e->code >= EVENT_CUE_FIRST && e->code <= EVENT_CUE_LAST) {
+            if (current)
+                current->handle_event(e);
+        } else if (e->code == EVENT_QUIT) {
+            exit(0);
+        } else {
+            std::cerr << "unhandled demo_event: " << e->code << std::endl;
+        }
+    }
+}
+
+void cSceneManager::draw_current()
+{
+    if (current)
+        current->draw();
+    else
+        std::cerr << "# warning, no scene selected in " << "cSceneManager::draw_current" << std::endl;
+}
