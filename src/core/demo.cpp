@@ -4,6 +4,7 @@
 #include "display.h"
 #include "gl_ext.h"
 #include "resource_path.h"
+#include "rendertargets/rendertarget_manager.h"
 #include "timeline/scene_manager.h"
 #include "platform/platform.h"
 
@@ -142,6 +143,7 @@ void draw_fade_overlay(float f)
 void exit_handler()
 {
     destroy_scene_manager();
+    destroy_rendertarget_manager();
     destroy_resource_path();
     SDL_Quit();
     destroy_display();
