@@ -4,6 +4,7 @@
 #include "display.h"
 #include "gl_ext.h"
 #include "resource_path.h"
+#include "shaders/cShaderContainer_CG.h"
 #include "rendertargets/rendertarget_manager.h"
 #include "timeline/scene_manager.h"
 #include "platform/platform.h"
@@ -143,6 +144,7 @@ void draw_fade_overlay(float f)
 void exit_handler()
 {
     destroy_scene_manager();
+    destroy_shader_container();
     destroy_rendertarget_manager();
     destroy_resource_path();
     SDL_Quit();
@@ -170,6 +172,7 @@ void demo_startup()
     paths->push_searchpath("../data/models");
     paths->push_searchpath("../data/music");
     paths->push_searchpath("../data/textures");
+    get_shader_container()->init();
     get_scene_manager()->init();
 
     check_gl_error("SDL_main");
