@@ -1,0 +1,53 @@
+// Drawing particle systems as GL points. CParticleSystemRenderer::render is
+// the plain immediate-mode drawing; CPSRendererPointSpr, the renderer the
+// scenes use, copies the living particles' positions into one dynamic vertex
+// buffer and draws them with one call, sized by the system's point size and
+// attenuated with distance. The scene sets blending, colour and transforms
+// around the call. Renderers are owned by their scene.
+#pragma once
+
+#include "core/gl_ext.h"
+#include "particle_system.h"
+
+#include <cstdint>
+
+class CParticleSystemRenderer
+{
+public:
+    virtual ~CParticleSystemRenderer();
+    // Every living particle as a point, grey from white (full life) to black.
+    virtual void render(const CParticleSystem& system);
+};
+
+class CPSRendererPointSpr : public CParticleSystemRenderer
+{
+public:
+    CPSRendererPointSpr();
+    // Deletes the vertex buffer.
+    ~CPSRendererPointSpr() override;
+    void render(const CParticleSystem& system) override;
+
+    // Makes the vertex buffer for count points (once, at scene load).
+    void init_buffer(uint32_t count);
+    void set_alpha(float a) { alpha = a; }
+    // Draws the living particles. reuse false refills the buffer from the
+    // system; true draws what the last refill left in it. Depth writes on,
+    // depth test off; every state it changes is restored.
+    void render_points(const CParticleSystem& system, bool reuse);
+
+    // Points written at the last refill.
+    uint32_t get_drawn() const { return drawn; }
+    // Points the buffer holds.
+    uint32_t get_capacity() const { return capacity; }
+
+private:
+    // Copies living positions to dst, packed to the front, at most
+    // capacity of them; returns how many were written.
+    uint32_t fill(const CParticleSystem& system, float* dst) const;
+
+    float alpha;
+    GLuint vertex_buffer;
+    uint32_t drawn;
+    uint32_t capacity; // points, from init_buffer
+    bool map_failure_reported; // the mapping error is written once
+};

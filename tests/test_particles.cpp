@@ -1,0 +1,505 @@
+#include "particles/particle_renderer.h"
+#include "particles/particle_system.h"
+
+#include "core/gl_ext.h"
+#include "platform/platform.h"
+#include "rendertargets/render_target.h"
+#include "support/gl_context.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+const float k_no_gravity[3] = {0.0f, 0.0f, 0.0f};
+
+void set_particle(CParticleSystem& s, uint32_t i, float x, float y, float z)
+{
+    s.position[3 * i] = x;
+    s.position[3 * i + 1] = y;
+    s.position[3 * i + 2] = z;
+}
+
+std::vector<uint32_t> living(const CParticleSystem& s)
+{
+    std::vector<uint32_t> out;
+    for (uint32_t i = 0; i < s.size(); ++i)
+        if (s.is_alive(i))
+            out.push_back(i);
+    return out;
+}
+
+std::vector<uint32_t> range(uint32_t from, uint32_t to)
+{
+    std::vector<uint32_t> out;
+    for (uint32_t i = from; i < to; ++i)
+        out.push_back(i);
+    return out;
+}
+
+// The first n values a freshly seeded generator gives, as the table holds them.
+std::vector<float> table_prefix(uint32_t n)
+{
+    crt_srand(1);
+    std::vector<float> out;
+    for (uint32_t i = 0; i < n; ++i)
+        out.push_back(static_cast<float>(crt_rand()) * (1.0f / 32767.0f));
+    return out;
+}
+
+} // namespace
+
+// --- system --------------------------------------------------------------------
+
+TEST(ParticleSystem, init_makes_dead_particles_at_the_origin_with_full_life)
+{
+    CParticleSystem s;
+    EXPECT_EQ(0u, s.size());
+    const float gravity[3] = {0.0f, 10.0f, 0.0f};
+    s.init(70, 200.0f, 0.0f, 3.0f, gravity, 10.0f);
+    ASSERT_EQ(70u, s.size());
+    EXPECT_TRUE(living(s).empty());
+    for (uint32_t i = 0; i < 70; ++i) {
+        EXPECT_EQ(3.0f, s.life[i]);
+        EXPECT_EQ(0.0f, s.position[3 * i + 1]);
+        EXPECT_EQ(0.0f, s.velocity[3 * i + 2]);
+    }
+    EXPECT_EQ(10.0f, s.gravity[1]);
+    EXPECT_EQ(200.0f, s.emit_per_call);
+    EXPECT_EQ(10.0f, s.point_size);
+}
+
+TEST(ParticleSystem, update_moves_with_the_old_velocity_then_damps_and_accelerates)
+{
+    CParticleSystem s;
+    const float gravity[3] = {0.0f, 10.0f, -20.0f};
+    s.init(2, 1.0f, 0.5f, 5.0f, gravity, 1.0f);
+    s.set_alive(1);
+    s.velocity[3] = 1.0f;
+    s.velocity[4] = 2.0f;
+    s.velocity[5] = 4.0f;
+    s.update(0.5f);
+    EXPECT_FLOAT_EQ(0.5f, s.position[3]);
+    EXPECT_FLOAT_EQ(1.0f, s.position[4]);
+    EXPECT_FLOAT_EQ(2.0f, s.position[5]);
+    EXPECT_FLOAT_EQ(0.5f, s.velocity[3]);
+    EXPECT_FLOAT_EQ(1.0f + 5.0f, s.velocity[4]);
+    EXPECT_FLOAT_EQ(2.0f - 10.0f, s.velocity[5]);
+    EXPECT_FLOAT_EQ(4.5f, s.life[1]);
+    // Particle 0 is dead: neither moved nor aged.
+    EXPECT_EQ(0.0f, s.velocity[1]);
+    EXPECT_EQ(5.0f, s.life[0]);
+}
+
+TEST(ParticleSystem, life_of_exactly_zero_survives_one_update_and_dies_at_the_next)
+{
+    CParticleSystem s;
+    s.init(1, 1.0f, 0.0f, 0.5f, k_no_gravity, 1.0f);
+    s.set_alive(0);
+    s.update(0.25f);
+    s.update(0.25f);
+    EXPECT_EQ(0.0f, s.life[0]);
+    EXPECT_TRUE(s.is_alive(0));
+    s.update(0.25f);
+    EXPECT_FALSE(s.is_alive(0));
+}
+
+TEST(ParticleSystem, the_largest_float_life_never_runs_out)
+{
+    CParticleSystem s;
+    s.init(1, 1.0f, 0.0f, FLT_MAX, k_no_gravity, 10.0f);
+    s.set_alive(0);
+    for (int frame = 0; frame < 100000; ++frame)
+        s.update(0.05f);
+    EXPECT_TRUE(s.is_alive(0));
+}
+
+TEST(ParticleSystem, a_dying_particle_keeps_its_last_position_and_velocity)
+{
+    CParticleSystem s;
+    const float gravity[3] = {1.0f, 1.0f, 1.0f};
+    s.init(1, 1.0f, 0.0f, 1.0f, gravity, 1.0f);
+    s.set_alive(0);
+    s.velocity[0] = 3.0f;
+    s.update(0.5f);
+    const std::vector<float> position = s.position;
+    const std::vector<float> velocity = s.velocity;
+    s.update(0.75f); // life falls below 0: dies without moving
+    EXPECT_FALSE(s.is_alive(0));
+    s.update(0.5f);
+    EXPECT_EQ(position, s.position);
+    EXPECT_EQ(velocity, s.velocity);
+}
+
+TEST(ParticleSystem, alive_bits_of_neighbouring_particles_are_independent)
+{
+    CParticleSystem s;
+    s.init(100, 1.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    for (uint32_t i : {0u, 31u, 32u, 63u, 99u})
+        s.set_alive(i);
+    s.set_dead(32);
+    EXPECT_EQ((std::vector<uint32_t>{0, 31, 63, 99}), living(s));
+}
+
+// --- emitters ------------------------------------------------------------------
+
+TEST(ParticleEmitter, each_emit_revives_the_next_emit_per_call_dead_particles)
+{
+    CParticleSystem s;
+    s.init(300, 100.0f, 0.0f, 2.0f, k_no_gravity, 1.0f);
+    CParticleEmitterPlane emitter;
+    emitter.emit(s);
+    EXPECT_EQ(range(0, 100), living(s));
+    emitter.emit(s);
+    EXPECT_EQ(range(0, 200), living(s));
+    for (uint32_t i = 0; i < 200; ++i)
+        EXPECT_EQ(2.0f, s.life[i]);
+}
+
+TEST(ParticleEmitter, revives_the_lowest_numbered_dead_particles_first)
+{
+    CParticleSystem s;
+    s.init(10, 2.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    for (uint32_t i = 0; i < 10; ++i)
+        s.set_alive(i);
+    s.set_dead(7);
+    s.set_dead(3);
+    s.set_dead(5);
+    CParticleEmitterCircle emitter;
+    emitter.emit(s);
+    EXPECT_FALSE(s.is_alive(7));
+    EXPECT_TRUE(s.is_alive(3));
+    EXPECT_TRUE(s.is_alive(5));
+}
+
+TEST(ParticleEmitter, a_fractional_limit_rounds_up_and_a_full_pool_is_left_alone)
+{
+    CParticleSystem s;
+    s.init(10, 2.5f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    CParticleEmitterPlane emitter;
+    emitter.emit(s);
+    EXPECT_EQ(range(0, 3), living(s));
+    s.emit_per_call = 100.0f;
+    emitter.emit(s);
+    emitter.emit(s);
+    EXPECT_EQ(range(0, 10), living(s));
+}
+
+TEST(ParticleEmitter, a_limit_of_zero_or_less_examines_only_particle_0)
+{
+    for (float limit : {0.0f, -3.0f}) {
+        CParticleSystem s;
+        s.init(5, limit, 0.0f, 1.0f, k_no_gravity, 1.0f);
+        CParticleEmitterPlane emitter;
+        emitter.emit(s);
+        EXPECT_EQ(std::vector<uint32_t>{0}, living(s)) << "limit " << limit;
+        emitter.emit(s); // particle 0 alive: nothing else is examined
+        EXPECT_EQ(std::vector<uint32_t>{0}, living(s)) << "limit " << limit;
+    }
+}
+
+TEST(ParticleEmitter, tables_are_identical_in_two_runs_and_start_at_entry_1)
+{
+    const std::vector<float> expected = table_prefix(4);
+    crt_srand(1);
+    CParticleEmitterPlane first;
+    crt_srand(1);
+    CParticleEmitterCircle second;
+    EXPECT_EQ(18467.0f / 32767.0f, expected[1]);
+    EXPECT_FLOAT_EQ(expected[1], first.draw_random());
+    EXPECT_FLOAT_EQ(expected[2], first.draw_random());
+    EXPECT_FLOAT_EQ(expected[1], second.draw_random());
+    EXPECT_FLOAT_EQ(expected[2], second.draw_random());
+    for (uint32_t i = 3; i < EMITTER_RANDOM_COUNT; ++i) {
+        float a = first.draw_random();
+        float b = second.draw_random();
+        ASSERT_EQ(a, b) << "draw " << i;
+        ASSERT_GE(a, 0.0f);
+        ASSERT_LE(a, 1.0f);
+    }
+    // The 100000th draw reads entry 0; the table then starts over.
+    EXPECT_EQ(expected[0], first.draw_random());
+    EXPECT_EQ(expected[1], first.draw_random());
+}
+
+TEST(ParticleEmitter, circle_draws_radius_angle_then_three_velocity_numbers)
+{
+    const std::vector<float> e = table_prefix(6);
+    crt_srand(1);
+    CParticleEmitterCircle emitter;
+    emitter.set_radius(165.0f);
+    const float centre[3] = {1.0f, 2.0f, 3.0f};
+    emitter.set_position(centre);
+    CParticleSystem s;
+    s.init(1, 1.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    emitter.emit(s);
+    const float r = e[1] * 165.0f;
+    const float a = e[2] * 6.28318530718f;
+    EXPECT_FLOAT_EQ(1.0f + std::cos(a) * r, s.position[0]);
+    EXPECT_EQ(2.0f, s.position[1]);
+    EXPECT_FLOAT_EQ(3.0f + std::sin(a) * r, s.position[2]);
+    EXPECT_FLOAT_EQ(e[5] * 50.0f, s.velocity[0]);
+    EXPECT_FLOAT_EQ(e[4] * 500.0f, s.velocity[1]);
+    EXPECT_FLOAT_EQ(e[3] * 50.0f, s.velocity[2]);
+}
+
+TEST(ParticleEmitter, plane_places_particles_on_its_parallelogram)
+{
+    const std::vector<float> e = table_prefix(6);
+    crt_srand(1);
+    CParticleEmitterPlane emitter;
+    const float u[3] = {0.2f, 0.0f, 0.0f};
+    const float v[3] = {0.0f, 0.0f, 20.0f};
+    const float origin[3] = {0.0f, 5.0f, 0.0f};
+    emitter.set_axes(u, v);
+    emitter.set_position(origin);
+    CParticleSystem s;
+    s.init(500, 500.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    emitter.emit(s);
+    EXPECT_FLOAT_EQ(e[1] * 0.2f, s.position[0]);
+    EXPECT_FLOAT_EQ(e[2] * 20.0f, s.position[2]);
+    EXPECT_FLOAT_EQ(e[5] * 1.0f, s.velocity[0]);
+    EXPECT_FLOAT_EQ(e[4] * 10.0f, s.velocity[1]);
+    EXPECT_FLOAT_EQ(e[3] * 1.0f, s.velocity[2]);
+    for (uint32_t i = 0; i < 500; ++i) {
+        ASSERT_EQ(5.0f, s.position[3 * i + 1]);
+        ASSERT_GE(s.position[3 * i], 0.0f);
+        ASSERT_LE(s.position[3 * i], 0.2f);
+        ASSERT_LE(s.position[3 * i + 2], 20.0f);
+    }
+}
+
+// --- rendering -------------------------------------------------------------------
+
+namespace {
+
+const uint32_t k_side = 64;
+
+// Draws into a 64 x 64 target of its own with a pixel-exact orthographic
+// projection; restores the matrices it set.
+class ParticleRendering : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!gl_test_context())
+            GTEST_SKIP() << "no GL context: " << gl_context_error();
+        target.reset(new cRenderTarget_fbo(k_side, k_side, true));
+        target->create();
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        target->begin();
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, k_side, 0, k_side, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glPushAttrib(GL_ENABLE_BIT);
+        glDisable(GL_BLEND);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_DEPTH_TEST);
+        // llvmpipe gives smoothed points their coverage as alpha and rounds
+        // them: square points keep the colour and size checks exact.
+        glDisable(GL_POINT_SMOOTH);
+        began = true;
+    }
+    void TearDown() override
+    {
+        if (!began)
+            return;
+        glPopAttrib();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        target->end();
+        glColor4f(1, 1, 1, 1);
+    }
+    std::vector<unsigned char> read()
+    {
+        std::vector<unsigned char> pixels(k_side * k_side * 4);
+        glReadPixels(0, 0, k_side, k_side, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+    static const unsigned char* at(const std::vector<unsigned char>& p, int x, int y)
+    {
+        return &p[(y * k_side + x) * 4];
+    }
+    static int lit_count(const std::vector<unsigned char>& p)
+    {
+        int n = 0;
+        for (size_t i = 0; i < p.size(); i += 4)
+            n += p[i] || p[i + 1] || p[i + 2];
+        return n;
+    }
+
+    std::unique_ptr<cRenderTarget_fbo> target;
+    bool began = false;
+};
+
+} // namespace
+
+TEST_F(ParticleRendering, render_points_packs_and_draws_only_living_particles)
+{
+    CParticleSystem s;
+    s.init(5, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f); // 1-pixel points
+    const int xy[5][2] = {{5, 5}, {20, 10}, {30, 30}, {40, 50}, {60, 60}};
+    for (uint32_t i = 0; i < 5; ++i)
+        set_particle(s, i, xy[i][0] + 0.5f, xy[i][1] + 0.5f, 0.0f);
+    s.set_alive(1);
+    s.set_alive(3);
+    CPSRendererPointSpr renderer;
+    renderer.init_buffer(5);
+    glColor4f(1, 1, 1, 1);
+    renderer.render_points(s, false);
+    EXPECT_EQ(2u, renderer.get_drawn());
+    std::vector<unsigned char> p = read();
+    EXPECT_EQ(2, lit_count(p));
+    EXPECT_EQ(255, at(p, 20, 10)[0]);
+    EXPECT_EQ(255, at(p, 40, 50)[0]);
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST_F(ParticleRendering, reuse_draws_the_last_fill_without_reading_the_system)
+{
+    CParticleSystem s;
+    s.init(3, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
+    set_particle(s, 2, 10.5f, 10.5f, 0.0f);
+    s.set_alive(2);
+    CPSRendererPointSpr renderer;
+    renderer.init_buffer(3);
+    renderer.render_points(s, false);
+    s.set_dead(2);
+    glClear(GL_COLOR_BUFFER_BIT);
+    renderer.render_points(s, true);
+    EXPECT_EQ(1u, renderer.get_drawn());
+    EXPECT_EQ(1, lit_count(read()));
+    renderer.render_points(s, false);
+    EXPECT_EQ(0u, renderer.get_drawn());
+}
+
+TEST_F(ParticleRendering, no_living_particle_draws_zero_points_without_error)
+{
+    CParticleSystem s;
+    s.init(100, 1.0f, 0.0f, 1.0f, k_no_gravity, 10.0f);
+    CPSRendererPointSpr renderer;
+    renderer.init_buffer(100);
+    renderer.render_points(s, false);
+    EXPECT_EQ(0u, renderer.get_drawn());
+    EXPECT_EQ(0, lit_count(read()));
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST_F(ParticleRendering, never_writes_more_points_than_the_buffer_holds)
+{
+    CParticleSystem s;
+    s.init(8, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
+    for (uint32_t i = 0; i < 8; ++i) {
+        set_particle(s, i, 4.5f + 6 * i, 4.5f, 0.0f);
+        s.set_alive(i);
+    }
+    CPSRendererPointSpr renderer;
+    renderer.init_buffer(3);
+    renderer.render_points(s, false);
+    EXPECT_EQ(3u, renderer.get_drawn());
+    EXPECT_EQ(3, lit_count(read()));
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST_F(ParticleRendering, a_buffer_that_cannot_be_mapped_draws_nothing_and_says_so_once)
+{
+    CParticleSystem s;
+    s.init(4, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
+    s.set_alive(0);
+    CPSRendererPointSpr renderer; // init_buffer never called
+    testing::internal::CaptureStderr();
+    renderer.render_points(s, false);
+    renderer.render_points(s, false);
+    std::string err = testing::internal::GetCapturedStderr();
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    EXPECT_EQ(0u, renderer.get_drawn());
+    EXPECT_EQ(0, lit_count(read()));
+    EXPECT_EQ(0u, err.find("## ERROR: CPSRendererPointSpr::render_points: vertex buffer 0 could not be mapped"))
+        << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line only: " << err;
+}
+
+TEST_F(ParticleRendering, points_carry_the_renderers_alpha_and_the_colour_is_restored)
+{
+    CParticleSystem s;
+    s.init(1, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
+    set_particle(s, 0, 8.5f, 8.5f, 0.0f);
+    s.set_alive(0);
+    CPSRendererPointSpr renderer;
+    renderer.init_buffer(1);
+    renderer.set_alpha(0.5f);
+    glColor4f(0.2f, 0.5f, 1.0f, 1.0f);
+    renderer.render_points(s, false);
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(0.2f, colour[0]);
+    EXPECT_FLOAT_EQ(0.5f, colour[1]);
+    EXPECT_FLOAT_EQ(1.0f, colour[2]);
+    EXPECT_FLOAT_EQ(1.0f, colour[3]);
+    std::vector<unsigned char> p = read();
+    EXPECT_NEAR(51, at(p, 8, 8)[0], 1);
+    EXPECT_NEAR(128, at(p, 8, 8)[1], 1);
+    EXPECT_EQ(255, at(p, 8, 8)[2]);
+    EXPECT_NEAR(128, at(p, 8, 8)[3], 1);
+}
+
+TEST_F(ParticleRendering, point_size_10_draws_points_no_larger_than_4_pixels)
+{
+    CParticleSystem s;
+    s.init(1, 1.0f, 0.0f, 1.0f, k_no_gravity, 10.0f);
+    set_particle(s, 0, 32.0f, 32.0f, 0.0f);
+    s.set_alive(0);
+    CPSRendererPointSpr renderer;
+    renderer.init_buffer(1);
+    renderer.render_points(s, false);
+    EXPECT_EQ(16, lit_count(read()));
+}
+
+TEST_F(ParticleRendering, depth_mask_and_depth_test_are_as_before)
+{
+    CParticleSystem s;
+    s.init(1, 1.0f, 0.0f, 1.0f, k_no_gravity, 10.0f);
+    s.set_alive(0);
+    CPSRendererPointSpr renderer;
+    renderer.init_buffer(1);
+    for (GLboolean mask : {GL_FALSE, GL_TRUE}) {
+        glDepthMask(mask);
+        glEnable(GL_DEPTH_TEST);
+        renderer.render_points(s, false);
+        GLboolean after = !mask;
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &after);
+        EXPECT_EQ(mask, after);
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    }
+    glDisable(GL_DEPTH_TEST);
+}
+
+TEST_F(ParticleRendering, immediate_render_fades_points_with_their_life)
+{
+    CParticleSystem s;
+    s.init(2, 1.0f, 0.0f, 4.0f, k_no_gravity, 1.0f);
+    set_particle(s, 0, 3.5f, 3.5f, 0.0f);
+    set_particle(s, 1, 9.5f, 3.5f, 0.0f);
+    s.set_alive(0);
+    s.set_alive(1);
+    s.life[1] = 2.0f;
+    CParticleSystemRenderer renderer;
+    glPointSize(1.0f);
+    renderer.render(s);
+    std::vector<unsigned char> p = read();
+    EXPECT_EQ(255, at(p, 3, 3)[0]);
+    EXPECT_NEAR(128, at(p, 9, 3)[0], 1);
+}
