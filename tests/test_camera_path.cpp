@@ -1,0 +1,196 @@
+#include "scenes/camera_path.h"
+
+#include "core/resource_path.h"
+#include "support/show_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// Writes text to a fresh file and returns its path.
+std::string write_path_file(const std::string& name, const std::string& text)
+{
+    static std::string dir = make_temp_dir();
+    std::string path = dir + "/" + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+cCameraPath path_from(const std::string& text)
+{
+    cCameraPath path;
+    EXPECT_TRUE(path.load(write_path_file("path.pth", text)));
+    return path;
+}
+
+struct Vec
+{
+    float x, y, z;
+};
+
+Vec position(const cCameraPath& p, float t)
+{
+    Vec v;
+    p.get_position(t, &v.x);
+    return v;
+}
+Vec target(const cCameraPath& p, float t)
+{
+    Vec v;
+    p.get_target(t, &v.x);
+    return v;
+}
+Vec up(const cCameraPath& p, float t)
+{
+    Vec v;
+    p.get_up(t, &v.x);
+    return v;
+}
+
+void expect_vec(Vec expected, Vec actual, const char* what)
+{
+    EXPECT_FLOAT_EQ(expected.x, actual.x) << what;
+    EXPECT_FLOAT_EQ(expected.y, actual.y) << what;
+    EXPECT_FLOAT_EQ(expected.z, actual.z) << what;
+}
+
+// Key A: file position (1, 2, 3), target (4, 5, 6), up (0, 0, 1).
+// Key B: file position (11, 12, 13), target (-4, -5, -6), up (0, 1, 0).
+const char* const k_key_a = "(1, 2, 3) (4, 5, 6) (0, 0, 1)\n";
+const char* const k_key_b = "(11, 12, 13) (-4, -5, -6) (0, 1, 0)\n";
+
+} // namespace
+
+// --- reading ---------------------------------------------------------------------
+
+TEST(CameraPathLoad, converts_file_axes_to_world_axes_for_all_three_vectors)
+{
+    cCameraPath p = path_from(k_key_a);
+    ASSERT_EQ(1u, p.get_keys().size());
+    expect_vec({1, 3, -2}, position(p, 0.5f), "position");
+    expect_vec({4, 6, -5}, target(p, 0.5f), "target");
+    expect_vec({0, 1, 0}, up(p, 0.5f), "up");
+}
+
+TEST(CameraPathLoad, marks_and_layout_do_not_matter)
+{
+    cCameraPath parentheses = path_from(std::string(k_key_a) + k_key_b);
+    const std::string variants[] = {
+        "[1; 2; 3] [4; 5; 6] [0; 0; 1] [11; 12; 13] [-4; -5; -6] [0; 1; 0]",
+        "(1, 2, 3) (4, 5, 6) (0, 0, 1) (11, 12, 13) (-4, -5, -6) (0, 1, 0)",
+        "(1,\n2,\t3)\n\n(4, 5,\n6)\n(0, 0, 1)(11,12,13)(-4,-5,-6)(0,1,0)\n",
+        "<1.0e0|2|3>{4|5|6}x0y0z1w a11b12c13d k-4m-5n-6p q0r1s0t",
+    };
+    for (const std::string& text : variants) {
+        cCameraPath p = path_from(text);
+        ASSERT_EQ(2u, p.get_keys().size()) << text;
+        for (float t : {0.0f, 0.25f, 0.9f}) {
+            expect_vec(position(parentheses, t), position(p, t), text.c_str());
+            expect_vec(target(parentheses, t), target(p, t), text.c_str());
+            expect_vec(up(parentheses, t), up(p, t), text.c_str());
+        }
+    }
+}
+
+TEST(CameraPathLoad, a_truncated_key_keeps_only_the_complete_keys_before_it)
+{
+    const std::string two = std::string(k_key_a) + k_key_b;
+    for (const char* tail : {"(1, 2, 3) (4, 5", "(1, 2, 3) (4, 5, 6) (0, 0, 1", "(", "  \n"}) {
+        cCameraPath p = path_from(two + tail);
+        EXPECT_EQ(2u, p.get_keys().size()) << "tail " << tail;
+    }
+}
+
+TEST(CameraPathLoad, a_word_where_a_number_stands_ends_the_load)
+{
+    cCameraPath p = path_from(std::string(k_key_a) + "(1, two, 3) (4, 5, 6) (0, 0, 1)\n" + k_key_b);
+    EXPECT_EQ(1u, p.get_keys().size());
+}
+
+TEST(CameraPathLoad, a_file_without_a_complete_key_is_empty_but_loads)
+{
+    for (const char* text : {"", "hello", "(1, 2, 3)"})
+        EXPECT_TRUE(path_from(text).get_keys().empty()) << text;
+}
+
+TEST(CameraPathLoad, a_missing_file_is_refused_and_leaves_the_path_as_it_was)
+{
+    cCameraPath p;
+    EXPECT_FALSE(p.load("/nonexistent/mirvok/ps_cam99.pth"));
+    EXPECT_TRUE(p.get_keys().empty());
+    ASSERT_TRUE(p.load(write_path_file("one.pth", k_key_a)));
+    EXPECT_FALSE(p.load("/nonexistent/mirvok/ps_cam99.pth"));
+    EXPECT_EQ(1u, p.get_keys().size());
+}
+
+TEST(CameraPathLoad, a_second_load_appends_its_keys)
+{
+    cCameraPath p;
+    ASSERT_TRUE(p.load(write_path_file("a.pth", k_key_a)));
+    ASSERT_TRUE(p.load(write_path_file("b.pth", k_key_b)));
+    ASSERT_EQ(2u, p.get_keys().size());
+    expect_vec({11, 13, -12}, position(p, 0.9f), "second file's key last");
+}
+
+TEST(CameraPathLoad, reads_a_bare_name_found_through_the_search_paths)
+{
+    std::string file = write_path_file("grts_cam01.pth", k_key_b);
+    cResourcePath* paths = get_resource_path();
+    paths->push_searchpath(file.substr(0, file.rfind('/')));
+    cCameraPath p;
+    EXPECT_TRUE(p.load(paths->get_fullpath("grts_cam01.pth")));
+    EXPECT_EQ(1u, p.get_keys().size());
+    destroy_resource_path();
+}
+
+// --- evaluation --------------------------------------------------------------------
+
+TEST(CameraPathEval, one_key_gives_that_key_everywhere)
+{
+    cCameraPath p = path_from(k_key_a);
+    for (float t : {-2.0f, 0.0f, 0.3f, 0.9999881f, 1.0f, 7.3f})
+        expect_vec({1, 3, -2}, position(p, t), "one key");
+}
+
+TEST(CameraPathEval, two_keys_interpolate_over_the_first_half_and_hold_the_second)
+{
+    cCameraPath p = path_from(std::string(k_key_a) + k_key_b);
+    expect_vec({1, 3, -2}, position(p, 0.0f), "t = 0");
+    expect_vec({6, 8, -7}, position(p, 0.25f), "t = 0.25");
+    expect_vec({0, 0.5f, -0.5f}, up(p, 0.25f), "up at t = 0.25");
+    expect_vec({0, 0, 0}, target(p, 0.25f), "target at t = 0.25");
+    for (float t : {0.5f, 0.75f, 0.99f})
+        expect_vec({11, 13, -12}, position(p, t), "held last key");
+}
+
+TEST(CameraPathEval, parameters_are_clamped_not_wrapped)
+{
+    cCameraPath p = path_from(std::string(k_key_a) + k_key_b + "(21, 22, 23) (0, 0, 0) (0, 0, 1)\n");
+    const Vec last = position(p, 0.9999881f);
+    expect_vec({21, 23, -22}, last, "last key");
+    expect_vec(last, position(p, 1.0f), "t = 1");
+    expect_vec(last, position(p, 7.3f), "t = 7.3");
+    expect_vec({1, 3, -2}, position(p, -2.0f), "t = -2");
+    expect_vec({1, 3, -2}, position(p, std::numeric_limits<float>::quiet_NaN()), "t = NaN");
+    // Keys at t = i / n: key 1 at 1/3, halfway to key 2 at 1/2.
+    expect_vec({11, 13, -12}, position(p, 1.0f / 3.0f + 1e-7f), "key 1");
+    expect_vec({16, 18, -17}, position(p, 0.5f), "between keys 1 and 2");
+}
+
+TEST(CameraPathEval, an_empty_path_gives_the_zero_vector)
+{
+    cCameraPath p;
+    float out[3] = {5, 5, 5};
+    p.get_position(0.5f, out);
+    EXPECT_EQ(0.0f, out[0]);
+    EXPECT_EQ(0.0f, out[1]);
+    EXPECT_EQ(0.0f, out[2]);
+    p.get_up(2.0f, out);
+    EXPECT_EQ(0.0f, out[1]);
+}
