@@ -1,0 +1,309 @@
+// The music module: opening and reporting the stream, the samples it hands
+// to the audio device, volume, seeking, playback on SDL's audio thread and
+// closing.
+#include "timeline/sound_module.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/ogg_writer.h"
+#include "support/show_runner.h"
+
+namespace {
+
+const int CHUNK_FRAMES = 1024;
+
+void pause_ms(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Pulls frames output frames through mix() as the audio callback would,
+// waiting for the decoder instead of taking the silence of a dry ring.
+std::vector<int16_t> pull(cSoundModule_fmod& music, long frames)
+{
+    std::vector<int16_t> out;
+    std::vector<int16_t> chunk(CHUNK_FRAMES * MUSIC_CHANNELS);
+    for (int waited = 0; long(out.size()) < frames * MUSIC_CHANNELS && waited < 5000;) {
+        long want = std::min<long>(CHUNK_FRAMES, frames - long(out.size()) / MUSIC_CHANNELS);
+        if (music.buffered_ms() * (MUSIC_RATE / 1000) < want && !music.decoded_to_end()) {
+            pause_ms(1);
+            ++waited;
+            continue;
+        }
+        music.mix(reinterpret_cast<uint8_t*>(chunk.data()), int(want * MUSIC_CHANNELS * sizeof(int16_t)));
+        out.insert(out.end(), chunk.begin(), chunk.begin() + want * MUSIC_CHANNELS);
+    }
+    return out;
+}
+
+double ms_since(std::chrono::steady_clock::time_point then)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - then).count();
+}
+
+void wait_decoded(cSoundModule_fmod& music)
+{
+    for (int i = 0; i < 5000 && !music.decoded_to_end() && music.buffered_ms() < MUSIC_BUFFER_MS; ++i)
+        pause_ms(1);
+}
+
+std::string load_line(cSoundModule_fmod& music, const std::string& path)
+{
+    testing::internal::CaptureStdout();
+    music.load(path);
+    return testing::internal::GetCapturedStdout();
+}
+
+class Music : public testing::Test
+{
+protected:
+    void SetUp() override { dir_ = make_temp_dir(); }
+    void TearDown() override
+    {
+        for (const std::string& f : files_)
+            std::remove(f.c_str());
+        std::remove(dir_.c_str());
+    }
+    // A tone file in the test's folder.
+    std::string tone(const std::string& name, int rate, int channels, double seconds)
+    {
+        std::string path = file(name);
+        EXPECT_TRUE(write_test_tone(path, rate, channels, seconds));
+        return path;
+    }
+    std::string file(const std::string& name)
+    {
+        files_.push_back(dir_ + "/" + name);
+        return files_.back();
+    }
+
+    std::string dir_;
+    std::vector<std::string> files_;
+};
+
+} // namespace
+
+// --- opening ----------------------------------------------------------------------
+
+TEST_F(Music, length_line_names_the_path_and_whole_milliseconds)
+{
+    cSoundModule_fmod music;
+    std::string path = file("odd.ogg");
+    // 44100 + 30 frames: 1000.68 ms, reported as 1000.
+    ASSERT_TRUE(write_test_ogg(path, 44100, 2, 44130, [](long f, int) { return float(f % 100) / 200.0f; }));
+    EXPECT_EQ("# fmod loaded stream \"" + path + "\" [length: 1000ms]\n", load_line(music, path));
+
+    std::string mono = tone("mono.ogg", 22050, 1, 1.5);
+    EXPECT_EQ("# fmod loaded stream \"" + mono + "\" [length: 1500ms]\n", load_line(music, mono));
+}
+
+TEST_F(Music, length_line_of_the_shared_sample_reads_24002_ms)
+{
+    std::string testdata = shared_testdata_dir();
+    std::string path = testdata + "/ogg/sfml/doodle_pop.ogg";
+    if (testdata.empty() || read_text_file(path).empty())
+        GTEST_SKIP() << "shared test data absent";
+    cSoundModule_fmod music;
+    EXPECT_EQ("# fmod loaded stream \"" + path + "\" [length: 24002ms]\n", load_line(music, path));
+}
+
+TEST_F(Music, a_file_that_cannot_be_opened_ends_the_process_with_code_1)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::string missing = dir_ + "/missing.ogg";
+    EXPECT_EXIT(
+        {
+            cSoundModule_fmod music;
+            music.load(missing);
+        },
+        testing::ExitedWithCode(1), "^## ERROR: No such file or directory\n$");
+
+    std::string text = file("text.ogg");
+    std::ofstream(text) << "not a vorbis stream at all\n";
+    EXPECT_EXIT(
+        {
+            cSoundModule_fmod music;
+            music.load(text);
+        },
+        testing::ExitedWithCode(1), "^## ERROR: [^\n]+\n$");
+
+    EXPECT_EXIT(
+        {
+            cSoundModule_fmod music;
+            music.load(dir_);
+        },
+        testing::ExitedWithCode(1), "^## ERROR: Is a directory\n$");
+}
+
+TEST_F(Music, tracker_module_mode_fails_and_unknown_modes_are_reported_and_skipped)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::string path = tone("tone.ogg", 44100, 2, 0.2);
+    EXPECT_EXIT(
+        {
+            cSoundModule_fmod music;
+            music.mode = cSoundModule_fmod::MODE_MODULE;
+            music.load(path);
+        },
+        testing::ExitedWithCode(1), "^## ERROR: ");
+
+    cSoundModule_fmod music;
+    music.mode = 7;
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    music.load(path);
+    testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_THAT(err, testing::StartsWith("## ERROR, unhandled case in "));
+    EXPECT_THAT(err, testing::HasSubstr("sound_module.cpp, line: "));
+    EXPECT_EQ(nullptr, music.stream);
+}
+
+// --- what reaches the device --------------------------------------------------------
+
+TEST_F(Music, mix_hands_out_the_decoded_samples_in_order_across_the_ring)
+{
+    // Longer than the 4000 ms ring, so the ring wraps while it is read.
+    std::string path = tone("long.ogg", 44100, 2, 6.5);
+    std::vector<int16_t> expected = decode_test_ogg(path);
+    ASSERT_FALSE(expected.empty());
+
+    cSoundModule_fmod music;
+    load_line(music, path);
+    std::vector<int16_t> got = pull(music, long(expected.size() / 2));
+    ASSERT_EQ(expected.size(), got.size());
+    EXPECT_TRUE(expected == got) << "first difference at sample "
+                                  << (std::mismatch(expected.begin(), expected.end(), got.begin()).first -
+                                      expected.begin());
+    EXPECT_TRUE(music.decoded_to_end());
+
+    // Past the end: silence.
+    std::vector<int16_t> after(512, 7);
+    music.mix(reinterpret_cast<uint8_t*>(after.data()), int(after.size() * sizeof(int16_t)));
+    EXPECT_EQ(std::vector<int16_t>(512, 0), after);
+}
+
+TEST_F(Music, a_mono_22050_hz_stream_is_resampled_to_44100_stereo)
+{
+    std::string path = tone("mono.ogg", 22050, 1, 1.0);
+    int rate = 0, channels = 0;
+    std::vector<int16_t> source = decode_test_ogg(path, &rate, &channels);
+    ASSERT_EQ(22050, rate);
+    ASSERT_EQ(1, channels);
+
+    cSoundModule_fmod music;
+    load_line(music, path);
+    wait_decoded(music);
+    ASSERT_TRUE(music.decoded_to_end());
+    EXPECT_NEAR(1000, music.buffered_ms(), 2);
+    std::vector<int16_t> got = pull(music, 44000);
+    // Every second output frame falls on a source frame; both sides carry it.
+    for (long k = 0; k < 22000; ++k) {
+        ASSERT_EQ(source[k], got[4 * k]) << "frame " << 2 * k;
+        ASSERT_EQ(source[k], got[4 * k + 1]) << "frame " << 2 * k;
+    }
+}
+
+TEST_F(Music, set_volume_scales_the_samples)
+{
+    std::string path = tone("tone.ogg", 44100, 2, 1.0);
+    std::vector<int16_t> expected = decode_test_ogg(path);
+    cSoundModule_fmod music;
+    load_line(music, path);
+    wait_decoded(music);
+
+    music.set_volume(0);
+    std::vector<int16_t> silent = pull(music, 4096);
+    EXPECT_EQ(std::vector<int16_t>(silent.size(), 0), silent);
+
+    music.set_volume(128);
+    std::vector<int16_t> half = pull(music, 4096);
+    for (std::size_t i = 0; i < half.size(); ++i)
+        ASSERT_EQ(expected[8192 + i] * 128 / 255, half[i]) << i;
+
+    music.set_volume(1000); // clamped to full volume
+    std::vector<int16_t> full = pull(music, 4096);
+    EXPECT_TRUE(std::equal(full.begin(), full.end(), expected.begin() + 16384));
+}
+
+TEST_F(Music, set_volume_without_a_stream_warns)
+{
+    cSoundModule_fmod music;
+    testing::internal::CaptureStderr();
+    music.set_volume(100);
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                testing::MatchesRegex("## WARNING: Not able to set volume in .*sound_module.cpp line [0-9]+\n"));
+}
+
+TEST_F(Music, skip_moves_the_stream_and_drops_what_was_decoded_ahead)
+{
+    std::string path = tone("tone.ogg", 44100, 2, 3.0);
+    std::vector<int16_t> expected = decode_test_ogg(path);
+    cSoundModule_fmod music;
+    load_line(music, path);
+    wait_decoded(music);
+    pull(music, 1000);
+    EXPECT_EQ(22, music.get_time()); // 1000 frames: 22.6 ms
+
+    music.skip(1500);
+    EXPECT_EQ(1500, music.get_time());
+    std::vector<int16_t> got = pull(music, 2048);
+    ASSERT_EQ(4096u, got.size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin() + 2 * 66150));
+    EXPECT_EQ(1500 + 2048 * 1000 / 44100, music.get_time());
+}
+
+// --- playback on SDL's audio thread -------------------------------------------------
+
+TEST_F(Music, play_runs_the_stream_in_real_time_and_close_stops_it_while_playing)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    std::string path = tone("tone.ogg", 44100, 2, 8.0);
+    cSoundModule_fmod music;
+    music.init();
+    load_line(music, path);
+    testing::internal::CaptureStdout();
+    music.play();
+    EXPECT_EQ("# fmod starting playback...\n", testing::internal::GetCapturedStdout());
+    EXPECT_EQ(0, music.channel);
+
+    auto started = std::chrono::steady_clock::now();
+    pause_ms(700);
+    int t = music.get_time();
+    double elapsed = ms_since(started);
+    // The device takes whole buffers of about 46 ms; allow a few of them.
+    EXPECT_GT(t, 400);
+    EXPECT_LT(t, elapsed + 300);
+
+    auto closing = std::chrono::steady_clock::now();
+    music.close();
+    EXPECT_LT(ms_since(closing), 500.0);
+    EXPECT_EQ(nullptr, music.stream);
+    EXPECT_EQ(0, music.get_time());
+    music.close(); // twice is harmless
+}
+
+TEST_F(Music, close_without_init_or_load_is_harmless)
+{
+    cSoundModule_fmod music;
+    music.close();
+    music.close();
+    EXPECT_EQ(nullptr, music.stream);
+}
+
+TEST(MusicErrors, error_texts_cover_system_and_decoder_codes)
+{
+    EXPECT_EQ("No errors", fmod_error_string(0));
+    EXPECT_EQ("No such file or directory", fmod_error_string(2));
+    EXPECT_EQ("The file is not an Ogg Vorbis stream", fmod_error_string(-132));
+    EXPECT_EQ("Unknown error", fmod_error_string(-9999));
+}

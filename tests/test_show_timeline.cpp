@@ -1,0 +1,157 @@
+// The real show following a markers script of the test's own, with a music
+// stream made by the test, in a private copy of the release folder.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "support/ogg_writer.h"
+#include "support/show_runner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const int START_MS = 60000; // start-up and the loading phase
+const int EXIT_MS = 30000;
+
+class ShowTimeline : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        root_ = make_temp_dir();
+        ASSERT_FALSE(root_.empty());
+        fs::path build(build_dir());
+        ASSERT_TRUE(fs::exists(build / "bin/mirvok")) << "build the show first";
+        // The show enters the folder of its own executable, so it needs a
+        // real copy of the binary; shaders and other data are shared.
+        fs::create_directories(root_ / "bin");
+        fs::copy_file(build / "bin/mirvok", root_ / "bin/mirvok");
+        if (fs::exists(build / "src"))
+            fs::create_directory_symlink(build / "src", root_ / "src");
+        fs::create_directories(root_ / "data/script");
+        fs::create_directories(root_ / "data/music");
+        if (fs::exists(build / "data"))
+            for (const fs::directory_entry& entry : fs::directory_iterator(build / "data"))
+                if (entry.path().filename() != "script" && entry.path().filename() != "music")
+                    fs::create_symlink(entry.path(), root_ / "data" / entry.path().filename());
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    void write_script(const std::string& text) { std::ofstream(root_ / "data/script/markers.txt") << text; }
+    void write_music(double seconds)
+    {
+        ASSERT_TRUE(write_test_tone((root_ / "data/music/kelmora.ogg").string(), 44100, 2, seconds));
+    }
+    bool start()
+    {
+        if (!runner_.start_server())
+            return false;
+        started_ = std::chrono::steady_clock::now();
+        return runner_.start_show((root_ / "bin/mirvok").string());
+    }
+    double seconds_since_start() const
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    }
+
+    fs::path root_;
+    ShowRunner runner_;
+    std::chrono::steady_clock::time_point started_;
+};
+
+bool contains(const std::string& text, const std::string& what)
+{
+    return text.find(what) != std::string::npos;
+}
+
+} // namespace
+
+TEST_F(ShowTimeline, short_script_plays_and_ends_itself_with_code_0_after_the_loading_phase)
+{
+    write_music(3.0);
+    write_script("#test script\n"
+                 "s00    0:00:00,000\n"
+                 "beat   0:00:00,200\n"
+                 "Beat   0:00:00,300\n"
+                 "s13    0:00:00,400\n"
+                 "s100   0:00:00,500\n"
+                 "s01    0:00:01\n"
+                 "s12    0:00:00,600\n"
+                 "snare  0:00:00,700\n"
+                 "quit   0:00:01,500\n");
+    if (!start())
+        GTEST_SKIP() << "Xvfb could not be started";
+    ShowResult result = runner_.wait_exit(START_MS + EXIT_MS);
+    double took = seconds_since_start();
+
+    ASSERT_TRUE(result.exited) << result.err;
+    EXPECT_EQ(0, result.exit_code) << result.err;
+    // Five seconds of loading phase, then 1.5 s of show.
+    EXPECT_GE(took, 6.5);
+
+    const std::string& out = result.out;
+    size_t loaded = out.find("# fmod loaded stream \"../data/music/kelmora.ogg\" [length: 3000ms]\n");
+    size_t playing = out.find("# fmod starting playback...\n");
+    size_t ended = out.find("requested exit\n");
+    EXPECT_NE(std::string::npos, loaded) << out;
+    EXPECT_NE(std::string::npos, playing) << out;
+    EXPECT_LT(loaded, playing);
+    EXPECT_LT(playing, ended);
+    EXPECT_EQ(out.size() - 15, ended) << out;
+
+    const std::string& err = result.err;
+    EXPECT_TRUE(contains(err, "# warning, unknown token Beat in cEventQueue_factory::eventtoken_parse\n")) << err;
+    EXPECT_TRUE(contains(err, "# warning, unknown token s13 in cEventQueue_factory::eventtoken_parse\n")) << err;
+    EXPECT_TRUE(contains(err, "# warning, missing or incomplete time (h:m:s,ms) in line \"s01    0:00:01\" in "
+                              "cEventQueue_factory::parse_line\n"))
+        << err;
+    EXPECT_TRUE(contains(err, "unhandled demo_event: 13\n")) << err;
+    // The stand-ins at indices 0 and 12 take the cues; index 12 exists.
+    EXPECT_TRUE(contains(err, "dummy-scene recieved event: 16\n")) << err;
+    EXPECT_TRUE(contains(err, "dummy-scene recieved event: 17\n")) << err;
+    EXPECT_FALSE(contains(err, "## ERROR")) << err;
+}
+
+TEST_F(ShowTimeline, missing_music_ends_start_up_with_code_1)
+{
+    write_script("s00 0:0:0,0\nquit 0:0:1,0\n");
+    if (!start())
+        GTEST_SKIP() << "Xvfb could not be started";
+    ShowResult result = runner_.wait_exit(START_MS);
+    ASSERT_TRUE(result.exited) << result.err;
+    EXPECT_EQ(1, result.exit_code);
+    EXPECT_TRUE(contains(result.err, "## ERROR: No such file or directory\n")) << result.err;
+    // The exit handler is registered after the music opened.
+    EXPECT_FALSE(contains(result.out, "requested exit")) << result.out;
+}
+
+TEST_F(ShowTimeline, without_a_script_the_show_runs_with_no_scene_and_beat_counts_from_the_music)
+{
+    write_music(30.0);
+    if (!start())
+        GTEST_SKIP() << "Xvfb could not be started";
+    ASSERT_TRUE(runner_.wait_for_out("# fmod starting playback...", START_MS)) << runner_.err();
+    EXPECT_TRUE(contains(runner_.out(),
+                         "Error reading file \"../data/script/markers.txt in cEventQueue_factory::loadFile\n"));
+    ASSERT_TRUE(runner_.wait_for_err("# warning, no scene selected in cSceneManager::draw_current\n", EXIT_MS));
+
+    ASSERT_TRUE(runner_.press_key("space", 100));
+    ASSERT_TRUE(runner_.wait_for_err("beat ", EXIT_MS)) << runner_.err();
+    ASSERT_TRUE(runner_.send_key("q"));
+    ShowResult result = runner_.wait_exit(EXIT_MS);
+    EXPECT_EQ(0, result.exit_code);
+
+    std::smatch beat;
+    ASSERT_TRUE(std::regex_search(result.err, beat, std::regex("beat 0:0:[0-9]+,[0-9]+ ([0-9]+)\n"))) << result.err;
+    // Counted from the start of the music, not from the start of loading.
+    EXPECT_LT(std::stoi(beat[1]), 4000);
+}

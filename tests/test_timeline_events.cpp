@@ -1,0 +1,277 @@
+// The markers script reader and the event queue.
+#include "timeline/event_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/show_runner.h"
+
+namespace {
+
+// parse_line on a copy of text, with what it wrote to standard error.
+demo_event parse(const std::string& text, std::string* err = nullptr)
+{
+    std::vector<char> line(text.begin(), text.end());
+    line.push_back('\0');
+    testing::internal::CaptureStderr();
+    demo_event e = cEventQueue_factory::parse_line(line.data());
+    std::string written = testing::internal::GetCapturedStderr();
+    if (err)
+        *err = written;
+    return e;
+}
+
+int32_t time_of(const std::string& text)
+{
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    bool ok = false;
+    int32_t ms = cEventQueue_factory::parse_time(buffer.data(), &ok);
+    EXPECT_TRUE(ok) << text;
+    return ms;
+}
+
+class ScriptFile : public testing::Test
+{
+protected:
+    void SetUp() override { dir_ = make_temp_dir(); }
+    void TearDown() override
+    {
+        std::remove(path().c_str());
+        std::remove(dir_.c_str());
+    }
+    std::string path() const { return dir_ + "/markers.txt"; }
+    void write(const std::string& content)
+    {
+        std::ofstream out(path(), std::ios::binary);
+        out << content;
+    }
+    std::unique_ptr<cEventQueue> load(std::string* err = nullptr)
+    {
+        testing::internal::CaptureStderr();
+        std::unique_ptr<cEventQueue> queue(cEventQueue_factory::loadFile(path()));
+        std::string written = testing::internal::GetCapturedStderr();
+        if (err)
+            *err = written;
+        return queue;
+    }
+
+    std::string dir_;
+};
+
+const char* const UNKNOWN_TOKEN_SUFFIX = " in cEventQueue_factory::eventtoken_parse\n";
+
+} // namespace
+
+// --- tokens -----------------------------------------------------------------------
+
+TEST(EventTokens, every_cue_word_has_its_own_code)
+{
+    const char* cues[] = {"beat",   "snare",     "rumble", "fadein", "bwab1",  "bwab2",   "technofx",
+                          "technofx2", "melody", "lead",   "hihatc", "hihato", "sinus_in"};
+    for (int i = 0; i < 13; ++i)
+        EXPECT_EQ(16 + i, cEventQueue_factory::eventtoken_parse(cues[i])) << cues[i];
+}
+
+TEST(EventTokens, whole_word_is_compared_so_technofx2_is_23_not_22)
+{
+    EXPECT_EQ(23, cEventQueue_factory::eventtoken_parse("technofx2"));
+    EXPECT_EQ(22, cEventQueue_factory::eventtoken_parse("technofx"));
+}
+
+TEST(EventTokens, scene_words_give_their_index_and_s100_gives_13)
+{
+    EXPECT_EQ(0, cEventQueue_factory::eventtoken_parse("s00"));
+    EXPECT_EQ(7, cEventQueue_factory::eventtoken_parse("s07"));
+    EXPECT_EQ(12, cEventQueue_factory::eventtoken_parse("s12"));
+    EXPECT_EQ(13, cEventQueue_factory::eventtoken_parse("s100"));
+    EXPECT_EQ(30, cEventQueue_factory::eventtoken_parse("quit"));
+}
+
+TEST(EventTokens, unknown_words_warn_and_give_minus_one)
+{
+    for (const char* word : {"Beat", "s13", "s7", "QUIT", "beats"}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse(word)) << word;
+        EXPECT_EQ(std::string("# warning, unknown token ") + word + UNKNOWN_TOKEN_SUFFIX,
+                  testing::internal::GetCapturedStderr());
+    }
+}
+
+TEST(EventTokens, comments_and_words_starting_with_a_digit_are_silent)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse("#"));
+    EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse("#intro"));
+    EXPECT_EQ(15, cEventQueue_factory::eventtoken_parse("12"));
+    EXPECT_EQ(15, cEventQueue_factory::eventtoken_parse("0beat"));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+}
+
+// --- times ------------------------------------------------------------------------
+
+TEST(EventTimes, separators_are_interchangeable)
+{
+    EXPECT_EQ(65250, time_of("0:01:05,250"));
+    EXPECT_EQ(65250, time_of("0:1:5:250"));
+    EXPECT_EQ(65250, time_of("0,1,5,250"));
+}
+
+TEST(EventTimes, fields_have_no_range_limits)
+{
+    EXPECT_EQ(75 * 60000 + 90 * 1000 + 1500, time_of("0:75:90,1500"));
+    EXPECT_EQ(2 * 3600000 + 3 * 60000 + 4 * 1000 + 5, time_of("2:3:4,5"));
+}
+
+TEST(EventTimes, fewer_than_four_numbers_are_rejected)
+{
+    for (const char* text : {"", "1", "0:1", "0:1:5", "0:1:5,", "a:b:c,d", ",,,"}) {
+        std::vector<char> buffer(text, text + std::string(text).size() + 1);
+        bool ok = true;
+        EXPECT_EQ(0, cEventQueue_factory::parse_time(buffer.data(), &ok)) << text;
+        EXPECT_FALSE(ok) << text;
+    }
+}
+
+TEST(EventTimes, a_sum_beyond_32_bits_is_rejected)
+{
+    char text[] = "1000:0:0,0"; // 3.6e9 ms
+    bool ok = true;
+    cEventQueue_factory::parse_time(text, &ok);
+    EXPECT_FALSE(ok);
+}
+
+// --- lines ------------------------------------------------------------------------
+
+TEST(EventLines, leading_blanks_and_trailing_text_do_not_matter)
+{
+    EXPECT_EQ((demo_event{16, 1000}), parse("beat 0:0:1,0"));
+    EXPECT_EQ((demo_event{16, 1000}), parse(" \t  beat\t0:0:1,0\r\n"));
+    EXPECT_EQ((demo_event{16, 1000}), parse("beat 0:0:1,0 # first"));
+    EXPECT_EQ((demo_event{13, 2500}), parse("s100 0:0:2,500"));
+}
+
+TEST(EventLines, blank_comment_and_number_lines_yield_nothing_silently)
+{
+    for (const char* line : {"", "   \t ", "\n", "#intro", "# s00 0:0:0,0", "12 beat 0:0:1,0"}) {
+        std::string err;
+        EXPECT_EQ(NO_EVENT, parse(line, &err)) << line;
+        EXPECT_EQ("", err) << line;
+    }
+}
+
+TEST(EventLines, a_missing_or_short_time_is_rejected_with_a_warning_naming_the_line)
+{
+    for (const char* line : {"beat", "s01 0:15", "quit   0:1:2\n"}) {
+        std::string err;
+        EXPECT_EQ(NO_EVENT, parse(line, &err)) << line;
+        std::string shown = line;
+        if (!shown.empty() && shown.back() == '\n')
+            shown.pop_back();
+        EXPECT_EQ("# warning, missing or incomplete time (h:m:s,ms) in line \"" + shown +
+                      "\" in cEventQueue_factory::parse_line\n",
+                  err);
+    }
+}
+
+// --- files ------------------------------------------------------------------------
+
+TEST_F(ScriptFile, script_is_read_sorted_by_time_with_warnings_for_unknown_words)
+{
+    write("#intro\n"
+          "s00     0:00:00,000\n"
+          "s01     0:00:15,000\n"
+          "beat    0:00:01,250\n"
+          "Beat    0:00:01,300\n"
+          "s13     0:00:01,400\n"
+          "snare   0:00:01,500\n"
+          "quit    0:04:59,000");
+    std::string err;
+    std::unique_ptr<cEventQueue> queue = load(&err);
+    ASSERT_TRUE(queue);
+    std::vector<demo_event> expected = {{0, 0}, {16, 1250}, {17, 1500}, {1, 15000}, {30, 299000}};
+    EXPECT_EQ(expected, queue->events);
+    EXPECT_EQ(std::string("# warning, unknown token Beat") + UNKNOWN_TOKEN_SUFFIX +
+                  "# warning, unknown token s13" + UNKNOWN_TOKEN_SUFFIX,
+              err);
+}
+
+TEST_F(ScriptFile, an_empty_file_gives_an_empty_queue)
+{
+    write("");
+    std::unique_ptr<cEventQueue> queue = load();
+    ASSERT_TRUE(queue);
+    EXPECT_TRUE(queue->events.empty());
+    EXPECT_EQ(nullptr, queue->next_due(1000000));
+}
+
+TEST_F(ScriptFile, a_line_over_511_characters_stops_reading_and_keeps_earlier_events)
+{
+    write("beat 0:0:1,0\n" + std::string(511, ' ') + "\n" + "snare 0:0:2,0\n" + "beat 0:0:3,0 " +
+          std::string(600, 'x') + "\n" + "quit 0:0:4,0\n");
+    std::unique_ptr<cEventQueue> queue = load();
+    ASSERT_TRUE(queue);
+    // 511 blanks still fit the buffer; the 600-character tail does not.
+    std::vector<demo_event> expected = {{16, 1000}, {17, 2000}};
+    EXPECT_EQ(expected, queue->events);
+}
+
+TEST_F(ScriptFile, crlf_lines_and_a_last_line_without_newline_are_read)
+{
+    write("beat 0:0:1,0\r\nquit 0:0:2,0");
+    std::unique_ptr<cEventQueue> queue = load();
+    ASSERT_TRUE(queue);
+    std::vector<demo_event> expected = {{16, 1000}, {30, 2000}};
+    EXPECT_EQ(expected, queue->events);
+}
+
+TEST_F(ScriptFile, a_missing_file_gives_no_queue_and_the_error_line_on_standard_output)
+{
+    testing::internal::CaptureStdout();
+    cEventQueue* queue = cEventQueue_factory::loadFile(path());
+    EXPECT_EQ(nullptr, queue);
+    EXPECT_EQ("Error reading file \"" + path() + " in cEventQueue_factory::loadFile\n",
+              testing::internal::GetCapturedStdout());
+}
+
+TEST_F(ScriptFile, a_directory_is_not_a_script)
+{
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(nullptr, cEventQueue_factory::loadFile(dir_));
+    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find("Error reading file"));
+}
+
+// --- queue ------------------------------------------------------------------------
+
+TEST(EventQueue, next_due_hands_out_only_events_strictly_before_t_and_moves_forward)
+{
+    cEventQueue queue;
+    queue.events = {{16, 100}, {17, 100}, {30, 200}};
+    EXPECT_EQ(nullptr, queue.next_due(100));
+    const demo_event* first = queue.next_due(101);
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(16, first->code);
+    const demo_event* second = queue.next_due(101);
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(17, second->code);
+    EXPECT_EQ(nullptr, queue.next_due(200));
+    EXPECT_EQ(30, queue.next_due(201)->code);
+    EXPECT_EQ(nullptr, queue.next_due(1 << 30));
+}
+
+TEST(EventQueue, find_looks_ahead_from_the_cursor_without_moving_it)
+{
+    cEventQueue queue;
+    queue.events = {{1, 100}, {16, 200}, {1, 300}};
+    EXPECT_EQ((demo_event{1, 100}), queue.find(1));
+    queue.next_due(101);
+    EXPECT_EQ((demo_event{1, 300}), queue.find(1));
+    EXPECT_EQ((demo_event{1, 300}), queue.find(1));
+    EXPECT_EQ(NO_EVENT, queue.find(5));
+    EXPECT_EQ(16, queue.next_due(1000)->code);
+}
