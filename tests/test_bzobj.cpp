@@ -1,0 +1,499 @@
+#include "core/resource_path.h"
+#include "mesh_files/bzobj.h"
+#include "mesh_files/bzobj_writer.h"
+
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "support/gl_context.h"
+#include "support/show_runner.h"
+
+namespace {
+
+// Payloads built byte by byte, independent of the writer.
+struct payload_builder
+{
+    std::vector<uint8_t> bytes;
+
+    payload_builder& u8(uint8_t v)
+    {
+        bytes.push_back(v);
+        return *this;
+    }
+    payload_builder& u32(uint32_t v)
+    {
+        for (int i = 0; i < 4; i++)
+            bytes.push_back(uint8_t(v >> (8 * i)));
+        return *this;
+    }
+    payload_builder& f32(float v)
+    {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        return u32(bits);
+    }
+    payload_builder& u32s(std::initializer_list<uint32_t> values)
+    {
+        for (uint32_t v : values)
+            u32(v);
+        return *this;
+    }
+    payload_builder& f32s(size_t count, float start)
+    {
+        for (size_t i = 0; i < count; i++)
+            f32(start + float(i));
+        return *this;
+    }
+    // A material record with the given strings and distinct values.
+    payload_builder& material(const std::vector<std::string>& strings)
+    {
+        for (const std::string& s : strings)
+            u8(uint8_t(s.size()));
+        for (const std::string& s : strings)
+            bytes.insert(bytes.end(), s.begin(), s.end());
+        f32s(12, 0.5f); // ambient, diffuse, specular
+        f32(32.0f);     // shininess
+        u32(2);         // illum
+        f32(0.75f);     // alpha
+        f32(1.5f);      // optical density
+        return *this;
+    }
+};
+
+cMeshObj_data decode(const std::vector<uint8_t>& payload, bool* ok = nullptr, std::string* error = nullptr)
+{
+    cMeshObj_data mesh;
+    std::string e;
+    bool result = bobj_decode_payload(payload.data(), payload.size(), mesh, &e);
+    if (ok)
+        *ok = result;
+    if (error)
+        *error = e;
+    return mesh;
+}
+
+// Two triangles over four vertices with normals and texcoords, two groups,
+// two materials with maps: every block of the format is present.
+cMeshObj_data sample_mesh()
+{
+    cMeshObj_data mesh;
+    mesh.flags = MESH_TEXCOORDS | MESH_NORMALS | MESH_GROUPS;
+    mesh.positions = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    mesh.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1};
+    mesh.texcoords = {0, 0, 1, 0, 1, 1, 0, 1};
+    mesh.indices = {0, 1, 2, 3, 0, 2};
+    mesh.groups = {0, 3, 6};
+    mesh.materials.emplace_back("red");
+    mesh.materials.emplace_back("blue");
+    mesh.materials[0].diffuse_map = "red.png";
+    mesh.materials[0].illum = 1;
+    mesh.materials[1].dissolve_map = "fade.png";
+    mesh.materials[1].bump_map = "b.png";
+    mesh.materials[1].shininess = 12.5f;
+    mesh.materials[1].alpha = 0.25f;
+    mesh.materials[1].diffuse[2] = 0.75f;
+    return mesh;
+}
+
+std::vector<uint8_t> sample_payload()
+{
+    std::vector<uint8_t> payload;
+    std::string error;
+    EXPECT_TRUE(bobj_build_payload(sample_mesh(), payload, &error)) << error;
+    return payload;
+}
+
+void expect_same_material(const cMaterial& a, const cMaterial& b)
+{
+    EXPECT_EQ(a.name, b.name);
+    EXPECT_EQ(a.ambient_map, b.ambient_map);
+    EXPECT_EQ(a.diffuse_map, b.diffuse_map);
+    EXPECT_EQ(a.specular_map, b.specular_map);
+    EXPECT_EQ(a.bump_map, b.bump_map);
+    EXPECT_EQ(a.dissolve_map, b.dissolve_map);
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(a.ambient[i], b.ambient[i]);
+        EXPECT_EQ(a.diffuse[i], b.diffuse[i]);
+        EXPECT_EQ(a.specular[i], b.specular[i]);
+    }
+    EXPECT_EQ(a.shininess, b.shininess);
+    EXPECT_EQ(a.illum, b.illum);
+    EXPECT_EQ(a.alpha, b.alpha);
+    EXPECT_EQ(a.optical_density, b.optical_density);
+}
+
+void expect_same_mesh(const cMeshObj_data& a, const cMeshObj_data& b)
+{
+    EXPECT_EQ(a.flags, b.flags);
+    EXPECT_EQ(a.positions, b.positions);
+    EXPECT_EQ(a.normals, b.normals);
+    EXPECT_EQ(a.texcoords, b.texcoords);
+    EXPECT_EQ(a.indices, b.indices);
+    EXPECT_EQ(a.groups, b.groups);
+    ASSERT_EQ(a.materials.size(), b.materials.size());
+    for (size_t i = 0; i < a.materials.size(); i++)
+        expect_same_material(a.materials[i], b.materials[i]);
+}
+
+std::string write_temp(const std::vector<uint8_t>& bytes, const std::string& name)
+{
+    std::string path = make_temp_dir() + "/" + name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return path;
+}
+
+} // namespace
+
+// --- the format's own examples ------------------------------------------------------
+
+TEST(BzObjDecode, flags_0x02_give_normals_and_no_texcoord_block)
+{
+    payload_builder p;
+    p.u8(0x02).u32s({3, 1, 0}).f32s(9, 1.0f).f32s(9, 100.0f).u32s({0, 1, 2}).u32(0);
+    bool ok = false;
+    std::string error;
+    cMeshObj_data mesh = decode(p.bytes, &ok, &error);
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(0x02, mesh.flags);
+    EXPECT_EQ(9u, mesh.positions.size());
+    EXPECT_EQ(1.0f, mesh.positions[0]);
+    ASSERT_EQ(9u, mesh.normals.size());
+    EXPECT_EQ(100.0f, mesh.normals[0]);
+    EXPECT_EQ(108.0f, mesh.normals[8]);
+    EXPECT_TRUE(mesh.texcoords.empty());
+    // The corner arrays start right after the normals.
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), mesh.indices);
+}
+
+TEST(BzObjDecode, corner_arrays_are_delta_coded_per_corner)
+{
+    payload_builder p;
+    p.u8(0).u32s({10, 3, 0}).f32s(30, 0.0f);
+    p.u32s({5, 1, 1}).u32s({6, 1, 1}).u32s({7, 1, 1}).u32s({0, 0, 0});
+    bool ok = false;
+    cMeshObj_data mesh = decode(p.bytes, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ((std::vector<uint32_t>{5, 6, 7, 6, 7, 8, 7, 8, 9}), mesh.indices);
+}
+
+TEST(BzObjDecode, deltas_wrap_modulo_2_to_the_32)
+{
+    payload_builder p;
+    p.u8(0).u32s({10, 2, 0}).f32s(30, 0.0f);
+    p.u32s({9, 0xFFFFFFFFu}).u32s({1, 0xFFFFFFFFu}).u32s({2, 5}).u32s({0, 0});
+    bool ok = false;
+    cMeshObj_data mesh = decode(p.bytes, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ((std::vector<uint32_t>{9, 1, 2, 8, 0, 7}), mesh.indices);
+}
+
+TEST(BzObjDecode, group_starts_split_at_non_zero_triangles_and_ignore_the_first)
+{
+    payload_builder p;
+    p.u8(MESH_GROUPS).u32s({3, 4, 2}).f32s(9, 0.0f);
+    p.u32s({0, 0, 0, 0}).u32s({1, 0, 0, 0}).u32s({2, 0, 0, 0}).u32s({77, 0, 1, 0});
+    p.material({"a", "", "", "", "", ""}).material({"b", "", "", "", "", ""});
+    bool ok = false;
+    std::string error;
+    cMeshObj_data mesh = decode(p.bytes, &ok, &error);
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ((std::vector<uint32_t>{0, 6, 12}), mesh.groups);
+}
+
+TEST(BzObjDecode, material_records_fill_every_field_and_leave_emission_zero)
+{
+    payload_builder p;
+    p.u8(0).u32s({0, 0, 2}).material({"", "", "", "", "", ""}).material({"stone", "a.png", "d.jpg", "s.png", "b.png", "m.png"});
+    bool ok = false;
+    std::string error;
+    cMeshObj_data mesh = decode(p.bytes, &ok, &error);
+    ASSERT_TRUE(ok) << error;
+    ASSERT_EQ(2u, mesh.materials.size());
+    const cMaterial_GL& empty = mesh.materials[0];
+    EXPECT_EQ("", empty.name);
+    EXPECT_EQ("", empty.ambient_map);
+    EXPECT_EQ("", empty.diffuse_map);
+    EXPECT_EQ("", empty.dissolve_map);
+    const cMaterial_GL& stone = mesh.materials[1];
+    EXPECT_EQ("stone", stone.name);
+    EXPECT_EQ("a.png", stone.ambient_map);
+    EXPECT_EQ("d.jpg", stone.diffuse_map);
+    EXPECT_EQ("s.png", stone.specular_map);
+    EXPECT_EQ("b.png", stone.bump_map);
+    EXPECT_EQ("m.png", stone.dissolve_map);
+    EXPECT_EQ(0.5f, stone.ambient[0]);
+    EXPECT_EQ(4.5f, stone.diffuse[0]);
+    EXPECT_EQ(11.5f, stone.specular[3]);
+    EXPECT_EQ(32.0f, stone.shininess);
+    EXPECT_EQ(2, stone.illum);
+    EXPECT_EQ(0.75f, stone.alpha);
+    EXPECT_EQ(1.5f, stone.optical_density);
+    EXPECT_EQ(0.0f, stone.emission[0]);
+    EXPECT_EQ(0.0f, stone.emission[3]);
+}
+
+TEST(BzObjDecode, no_triangles_give_empty_indices_and_groups_0_0)
+{
+    payload_builder p;
+    p.u8(MESH_GROUPS).u32s({1, 0, 0}).f32s(3, 0.0f);
+    bool ok = false;
+    cMeshObj_data mesh = decode(p.bytes, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(mesh.indices.empty());
+    EXPECT_EQ((std::vector<uint32_t>{0, 0}), mesh.groups);
+}
+
+// --- the writer --------------------------------------------------------------------
+
+TEST(BzObjWriter, round_trips_every_block_through_the_reader)
+{
+    cMeshObj_data original = sample_mesh();
+    std::vector<uint8_t> file = bobj_compress(sample_payload());
+    cMeshObj_data decoded;
+    std::string error;
+    int zlib_code = 0;
+    ASSERT_EQ(BOBJ_OK, bobj_decode_file(file.data(), file.size(), decoded, &error, &zlib_code)) << error;
+    expect_same_mesh(original, decoded);
+}
+
+TEST(BzObjWriter, round_trips_meshes_without_normals_texcoords_or_triangles)
+{
+    cMeshObj_data bare;
+    bare.positions = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    bare.indices = {2, 1, 0, 0, 1, 2};
+    bare.groups = {0, 6};
+    cMeshObj_data empty;
+    empty.groups = {0, 0};
+    for (const cMeshObj_data* mesh : {&bare, &empty}) {
+        std::vector<uint8_t> payload;
+        std::string error;
+        ASSERT_TRUE(bobj_build_payload(*mesh, payload, &error)) << error;
+        bool ok = false;
+        expect_same_mesh(*mesh, decode(payload, &ok, &error));
+        EXPECT_TRUE(ok) << error;
+    }
+}
+
+TEST(BzObjWriter, drops_empty_groups_with_their_materials)
+{
+    cMeshObj_data mesh = sample_mesh();
+    mesh.groups = {0, 3, 3, 6};
+    mesh.materials.insert(mesh.materials.begin() + 1, cMaterial_GL("unused"));
+    std::vector<uint8_t> payload;
+    std::string error;
+    ASSERT_TRUE(bobj_build_payload(mesh, payload, &error)) << error;
+    expect_same_mesh(sample_mesh(), decode(payload));
+}
+
+TEST(BzObjWriter, refuses_what_the_format_cannot_hold)
+{
+    std::vector<uint8_t> payload;
+    std::string error;
+    cMeshObj_data mesh = sample_mesh();
+    mesh.indices[4] = 4;
+    EXPECT_FALSE(bobj_build_payload(mesh, payload, &error));
+    EXPECT_NE(std::string::npos, error.find("index 4")) << error;
+
+    mesh = sample_mesh();
+    mesh.materials[0].name = std::string(128, 'x');
+    EXPECT_FALSE(bobj_build_payload(mesh, payload, &error));
+
+    mesh = sample_mesh();
+    mesh.materials.pop_back();
+    EXPECT_FALSE(bobj_build_payload(mesh, payload, &error));
+    EXPECT_NE(std::string::npos, error.find("2 material groups but only 1")) << error;
+
+    mesh = sample_mesh();
+    mesh.groups = {0, 4, 6};
+    EXPECT_FALSE(bobj_build_payload(mesh, payload, &error));
+
+    mesh = sample_mesh();
+    mesh.normals.pop_back();
+    EXPECT_FALSE(bobj_build_payload(mesh, payload, &error));
+}
+
+// --- bad data ------------------------------------------------------------------------
+
+TEST(BzObjDecode, every_truncation_of_a_payload_is_an_error)
+{
+    std::vector<uint8_t> payload = sample_payload();
+    for (size_t size = 0; size < payload.size(); size++) {
+        std::vector<uint8_t> cut(payload.begin(), payload.begin() + size);
+        bool ok = true;
+        std::string error;
+        decode(cut, &ok, &error);
+        EXPECT_FALSE(ok) << "cut at " << size;
+        EXPECT_FALSE(error.empty()) << "cut at " << size;
+    }
+}
+
+TEST(BzObjDecode, corrupt_counts_lengths_and_indices_are_errors)
+{
+    const std::vector<uint8_t> good = sample_payload();
+    // Offsets in the sample payload: A at 1, B at 5, C at 9; 4 vertices with
+    // normals and texcoords (128 bytes), 2 triangles (32 bytes), then the
+    // first material's six lengths at 173.
+    const size_t a_at = 1, b_at = 5, c_at = 9, corners_at = 13 + 128, starts_at = corners_at + 24,
+                 lengths_at = starts_at + 8;
+    struct corruption
+    {
+        size_t at;
+        uint32_t value;
+        int bytes;
+        const char* expect; // a piece of the error text
+    } cases[] = {
+        {a_at, 5, 4, "2 materials need at least 140 bytes"},
+        {a_at, 1000, 4, "1000 vertices and 2 triangles need"},
+        {a_at, 0xFFFFFFFFu, 4, "need"},
+        {a_at, 3, 4, "not below the vertex count 3"},
+        {b_at, 3, 4, "not below the vertex count 4"},
+        {b_at, 1000, 4, "4 vertices and 1000 triangles need"},
+        {b_at, 0xFFFFFFFFu, 4, "need"},
+        {c_at, 3, 4, "3 materials need at least 210 bytes"},
+        {c_at, 0xFFFFFFFFu, 4, "materials need at least"},
+        {c_at, 1, 4, "2 material groups but only 1 materials"},
+        {corners_at, 4, 4, "uses vertex 4"},
+        {corners_at + 4, 0xFFFFFFFFu, 4, "uses vertex 4294967295"},
+        {starts_at + 4, 0, 4, ""}, // one group: still valid
+        {lengths_at, 127, 1, "needs"},
+        {lengths_at + 2, 0xFF, 1, "negative string length -1"},
+        {lengths_at + 5, 0x80, 1, "negative string length -128"},
+    };
+    for (const corruption& c : cases) {
+        std::vector<uint8_t> bad = good;
+        for (int i = 0; i < c.bytes; i++)
+            bad[c.at + i] = uint8_t(c.value >> (8 * i));
+        bool ok = true;
+        std::string error;
+        decode(bad, &ok, &error);
+        if (!*c.expect) {
+            EXPECT_TRUE(ok) << error;
+            continue;
+        }
+        EXPECT_FALSE(ok) << "corruption at " << c.at;
+        EXPECT_NE(std::string::npos, error.find(c.expect)) << "corruption at " << c.at << ": " << error;
+    }
+}
+
+TEST(BzObjDecode, every_single_byte_corruption_decodes_or_fails_cleanly)
+{
+    const std::vector<uint8_t> good = sample_payload();
+    for (size_t at = 0; at < good.size(); at++) {
+        for (uint8_t value : {uint8_t(0x00), uint8_t(0x7F), uint8_t(0x80), uint8_t(0xFF)}) {
+            std::vector<uint8_t> bad = good;
+            bad[at] = value;
+            bool ok = false;
+            std::string error;
+            cMeshObj_data mesh = decode(bad, &ok, &error);
+            if (!ok)
+                continue;
+            // Whatever decodes holds together.
+            for (uint32_t index : mesh.indices)
+                EXPECT_LT(index, mesh.positions.size() / 3);
+            EXPECT_EQ(mesh.indices.size(), mesh.groups.back());
+        }
+    }
+}
+
+TEST(BzObjFile, header_faults_are_errors_and_inflate_faults_zlib_codes)
+{
+    std::vector<uint8_t> file = bobj_compress(sample_payload());
+    cMeshObj_data mesh;
+    std::string error;
+    int code = 0;
+
+    for (size_t size = 0; size < file.size(); size++) {
+        bobj_status status = bobj_decode_file(file.data(), size, mesh, &error, &code);
+        EXPECT_NE(BOBJ_OK, status) << "cut at " << size;
+        if (size >= 8) {
+            EXPECT_EQ(BOBJ_INVALID, status) << "a compressed size past the end is caught before inflating";
+        }
+    }
+
+    std::vector<uint8_t> small = file;
+    small[0] = uint8_t(small[0] - 1); // one byte short of the payload
+    EXPECT_EQ(BOBJ_ZLIB_ERROR, bobj_decode_file(small.data(), small.size(), mesh, &error, &code));
+    EXPECT_EQ(Z_BUF_ERROR, code);
+
+    std::vector<uint8_t> huge = file;
+    huge[3] = 0x7F; // more than deflate can expand the stream to
+    EXPECT_EQ(BOBJ_INVALID, bobj_decode_file(huge.data(), huge.size(), mesh, &error, &code));
+    EXPECT_NE(std::string::npos, error.find("more than zlib can make")) << error;
+
+    std::vector<uint8_t> larger = file;
+    larger[0] = uint8_t(larger[0] + 16); // the payload itself is whole
+    EXPECT_EQ(BOBJ_OK, bobj_decode_file(larger.data(), larger.size(), mesh, &error, &code)) << error;
+
+    std::vector<uint8_t> garbled = file;
+    garbled[20] ^= 0x55;
+    EXPECT_EQ(BOBJ_ZLIB_ERROR, bobj_decode_file(garbled.data(), garbled.size(), mesh, &error, &code));
+}
+
+// --- the loader with files and exits --------------------------------------------------
+
+class BzObjLoaderTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        REQUIRE_GL_CONTEXT();
+    }
+};
+
+TEST_F(BzObjLoaderTest, create_finds_the_file_on_the_search_paths_and_fills_a_mesh)
+{
+    cMeshObj_data expected = sample_mesh();
+    // The sample's maps do not exist: load the geometry without them.
+    for (cMaterial_GL& m : expected.materials) {
+        m.diffuse_map = m.dissolve_map = m.bump_map = "";
+        // Loading copies alpha into the colours.
+        m.ambient[3] = m.diffuse[3] = m.specular[3] = m.alpha;
+    }
+    std::vector<uint8_t> payload;
+    ASSERT_TRUE(bobj_build_payload(expected, payload, nullptr));
+    std::string path = write_temp(bobj_compress(payload), "plain.bzobj");
+    get_resource_path()->push_searchpath(path.substr(0, path.rfind('/')));
+
+    iMesh* mesh = BzObjLoader::create("plain.bzobj");
+    cMeshObj* obj = dynamic_cast<cMeshObj*>(mesh);
+    ASSERT_NE(nullptr, obj);
+    expect_same_mesh(expected, *obj);
+    delete mesh;
+}
+
+TEST_F(BzObjLoaderTest, a_too_small_uncompressed_size_is_a_zlib_warning_and_exit_1)
+{
+    std::vector<uint8_t> file = bobj_compress(sample_payload());
+    file[0] = uint8_t(file[0] - 1);
+    std::string path = write_temp(file, "small.bzobj");
+    EXPECT_EXIT(
+        {
+            cMeshObj mesh;
+            bobj_load_compressed(&mesh, path);
+        },
+        testing::ExitedWithCode(1), "^# warning: zlib caused an error: -5\n$");
+}
+
+TEST_F(BzObjLoaderTest, inconsistent_data_is_one_error_line_naming_the_file_and_exit_minus_1)
+{
+    std::vector<uint8_t> payload = sample_payload();
+    payload[13 + 128 + 4] = 4; // triangle 1 starts at vertex 0 + 4 of 4
+    std::string path = write_temp(bobj_compress(payload), "bad.bzobj");
+    EXPECT_EXIT(
+        {
+            cMeshObj mesh;
+            bobj_load_compressed(&mesh, path);
+        },
+        testing::ExitedWithCode(255),
+        "^## ERROR: in bobj_load_compressed: \"/tmp/mirvok-test-[^/]*/bad.bzobj\": triangle 1 uses vertex 4, not below the vertex count 4\n$");
+}
+
+TEST_F(BzObjLoaderTest, a_missing_file_is_reported_by_create_and_by_the_open)
+{
+    EXPECT_EXIT(BzObjLoader::create("no-such-mesh.bzobj"), testing::ExitedWithCode(255),
+                "^# ERROR - couldn't find no-such-mesh.bzobj from BzObjLoader::create\n"
+                "# ERROR opening file  in bobj_load_compressed\n$");
+}
