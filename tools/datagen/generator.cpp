@@ -1,0 +1,84 @@
+#include "generator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+DataContext::DataContext(std::string root, bool quiet_)
+    : root_dir(std::move(root)), quiet(quiet_), started(std::chrono::steady_clock::now())
+{
+}
+
+static bool make_dirs(const std::string& path)
+{
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/')
+            continue;
+        std::string part = path.substr(0, i);
+        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
+    }
+    return true;
+}
+
+bool DataContext::write_file(const std::string& relative_path, const std::vector<uint8_t>& bytes)
+{
+    std::string path = root_dir + "/" + relative_path;
+    size_t slash = path.rfind('/');
+    FILE* f = nullptr;
+    if (make_dirs(path.substr(0, slash)))
+        f = std::fopen(path.c_str(), "wb");
+    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f && std::fclose(f) != 0)
+        ok = false;
+    if (!ok) {
+        std::fprintf(stderr, "## ERROR: datagen cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        failure = true;
+        return false;
+    }
+    ++files;
+    char line[512];
+    std::snprintf(line, sizeof line, "wrote %s (%.1f KiB)", relative_path.c_str(), bytes.size() / 1024.0);
+    progress(line);
+    return true;
+}
+
+bool DataContext::write_text(const std::string& relative_path, const std::string& text)
+{
+    return write_file(relative_path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+void DataContext::progress(const std::string& what)
+{
+    if (quiet)
+        return;
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("datagen [%5.1f s] %s\n", s, what.c_str());
+    std::fflush(stdout);
+}
+
+const std::vector<Generator>& generators()
+{
+    static const std::vector<Generator> list = {
+        {"score", "music/kelmora.ogg, script/markers.txt and timeline.png from the score", generate_score},
+    };
+    return list;
+}
+
+int run_generators(const std::string& root, const std::vector<std::string>& only, bool quiet)
+{
+    DataContext data(root, quiet);
+    for (const Generator& g : generators()) {
+        if (!only.empty() && std::find(only.begin(), only.end(), g.name) == only.end())
+            continue;
+        data.progress(std::string(g.name) + ": " + g.what);
+        if (!g.run(data) || data.failed()) {
+            std::fprintf(stderr, "## ERROR: datagen generator %s failed\n", g.name);
+            return 1;
+        }
+    }
+    data.progress("done, " + std::to_string(data.files_written()) + " files in " + root);
+    return 0;
+}

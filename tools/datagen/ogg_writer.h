@@ -1,0 +1,23 @@
+// Ogg Vorbis encoding of a stereo float track (libvorbisenc), in memory.
+// The stream serial number is fixed, so the same samples give the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ogg_writer {
+
+const int STREAM_SERIAL = 0x6b656c6d; // "kelm"
+
+struct Tags
+{
+    std::string title, artist;
+};
+
+// Encodes interleaving left and right at 44100 Hz with VBR quality in
+// -0.1..1. Returns false (bytes empty) when the encoder refuses the setup.
+bool encode(const std::vector<float>& left, const std::vector<float>& right, float quality, const Tags& tags,
+            std::vector<uint8_t>& bytes);
+
+} // namespace ogg_writer
