@@ -1,0 +1,292 @@
+#include "post.h"
+
+#include "core/display.h"
+#include "core/gl_ext.h"
+#include "rendertargets/rendertarget_manager.h"
+#include "shaders/cShaderContainer_CG.h"
+#include "shaders/cShdBlurTex.h"
+#include "shaders/cShdColDodge.h"
+#include "shaders/cShdLevels.h"
+#include "shaders/cShdPostAdd.h"
+#include "shaders/cShdPostColDodge.h"
+#include "shaders/cShdPostLin.h"
+
+namespace {
+
+// Texture coordinates of the four corners of the unit square, in the order
+// (0,0), (1,0), (1,1), (0,1).
+typedef float quad_coords[4][2];
+
+// The one screen quad. With only unit0 given, coordinates go through
+// glTexCoord (unit 0); with both, through glMultiTexCoord on units 0 and 1.
+void screen_quad(const quad_coords& unit0, const quad_coords* unit1)
+{
+    static const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    glBegin(GL_QUADS);
+    for (int i = 0; i < 4; ++i) {
+        if (unit1) {
+            glMultiTexCoord2fARB(GL_TEXTURE0, unit0[i][0], unit0[i][1]);
+            glMultiTexCoord2fARB(GL_TEXTURE1, (*unit1)[i][0], (*unit1)[i][1]);
+        } else {
+            glTexCoord2f(unit0[i][0], unit0[i][1]);
+        }
+        glVertex3f(corners[i][0], corners[i][1], 0.0f);
+    }
+    glEnd();
+}
+
+// Upright texel coordinates of t's whole image.
+void upright_coords(const iRenderTarget& t, quad_coords& out)
+{
+    const float w = static_cast<float>(t.width);
+    const float h = static_cast<float>(t.height);
+    const quad_coords c = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+    for (int i = 0; i < 4; ++i) {
+        out[i][0] = c[i][0];
+        out[i][1] = c[i][1];
+    }
+}
+
+// Identity projection and modelview with the unit square mapped onto the
+// viewport; both previous matrices are pushed. Leaves modelview current.
+void push_screen_matrices()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, 1, 0, 1, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+
+// Pops what push_screen_matrices pushed; leaves modelview current.
+void pop_screen_matrices()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+// The full-screen state of levels and blur: no depth test, lighting or
+// blending, no depth writes, screen matrices, white. end_fullscreen undoes it.
+GLboolean begin_fullscreen()
+{
+    GLboolean depth_mask = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    push_screen_matrices();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    return depth_mask;
+}
+
+void end_fullscreen(GLboolean depth_mask)
+{
+    pop_screen_matrices();
+    glDepthMask(depth_mask);
+    glPopAttrib();
+}
+
+// The size class of the blur's temporary. The rule is the ratio r = window
+// width / destination width: below 4.01 (every destination of the show,
+// full, half and quarter size alike) the temporary is a quarter of the
+// window. Narrower destinations have no class of their own; the quarter
+// class, the smallest, serves them as well, so the rule is one class.
+const RTT_SIZE BLUR_TMP_SIZE = RTT_QUATER;
+
+} // namespace
+
+// --- quads ---------------------------------------------------------------------
+
+void draw_quad(const iRenderTarget& t)
+{
+    quad_coords c;
+    upright_coords(t, c);
+    screen_quad(c, nullptr);
+}
+
+void draw_quad2(const iRenderTarget& a, const iRenderTarget& b)
+{
+    GLboolean depth_mask = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    push_screen_matrices();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    quad_coords ca, cb;
+    upright_coords(a, ca);
+    upright_coords(b, cb);
+    screen_quad(ca, &cb);
+    pop_screen_matrices();
+    glDepthMask(depth_mask);
+    glPopAttrib();
+}
+
+// --- levels, blur, colour dodge ------------------------------------------------------
+
+void cPostLevels::init()
+{
+    get_shader_container()->add_shader<cShdLevels>("levels_shader");
+}
+
+void cPostLevels::levels(cRenderTarget_fbo& src, cRenderTarget_fbo& dst)
+{
+    cShaderContainer_CG* shaders = get_shader_container();
+    GLboolean depth_mask = begin_fullscreen();
+    dst.begin();
+    shaders->push_shader();
+    shaders->bind("levels_shader");
+    glActiveTextureARB(GL_TEXTURE0);
+    src.bind();
+    src.enable();
+    draw_quad(src);
+    src.unbind();
+    src.disable();
+    shaders->pop_shader();
+    dst.end();
+    end_fullscreen(depth_mask);
+}
+
+void cPostBlur::init()
+{
+    get_shader_container()->add_shader<cShdBlurTex>("blur_shader");
+}
+
+void cPostBlur::blur(cRenderTarget_fbo& src, cRenderTarget_fbo& dst)
+{
+    cShaderContainer_CG* shaders = get_shader_container();
+    GLboolean depth_mask = begin_fullscreen();
+    shaders->push_shader();
+    cTmpRenderTarget tmp = get_rendertarget_manager()->get_tmp_rt(BLUR_TMP_SIZE, false);
+
+    // First quad: src turned a quarter turn into tmp, so that src's vertical
+    // axis lies along tmp's first texture axis, which the shader blurs.
+    tmp->begin();
+    src.bind();
+    src.enable();
+    shaders->bind("blur_shader");
+    const float w = static_cast<float>(src.width);
+    const float h = static_cast<float>(src.height);
+    const quad_coords turned = {{0, h}, {0, 0}, {w, 0}, {w, h}};
+    screen_quad(turned, nullptr);
+    tmp->end();
+
+    // Second quad: turned back into dst, blurring the other axis.
+    dst.disable();
+    dst.unbind();
+    dst.begin();
+    tmp->bind();
+    tmp->enable();
+    const float tw = static_cast<float>(tmp->width);
+    const float th = static_cast<float>(tmp->height);
+    const quad_coords back = {{tw, 0}, {tw, th}, {0, th}, {0, 0}};
+    screen_quad(back, nullptr);
+    dst.end();
+    tmp->disable();
+    tmp->unbind();
+
+    shaders->pop_shader();
+    end_fullscreen(depth_mask);
+    tmp.reset();
+}
+
+void cPostColorDodge::init()
+{
+    get_shader_container()->add_shader<cShdColDodge>("color_dodge_shader");
+}
+
+void cPostColorDodge::color_dodge(cRenderTarget_fbo& a, cRenderTarget_fbo& b)
+{
+    cShaderContainer_CG* shaders = get_shader_container();
+    glActiveTextureARB(GL_TEXTURE0);
+    a.bind();
+    a.enable();
+    glActiveTextureARB(GL_TEXTURE1);
+    b.bind();
+    b.enable();
+    shaders->push_shader();
+    shaders->bind("color_dodge_shader");
+    draw_quad2(a, b);
+    shaders->pop_shader();
+    glActiveTextureARB(GL_TEXTURE1);
+    b.unbind();
+    b.disable();
+    glActiveTextureARB(GL_TEXTURE0);
+    a.unbind();
+    a.disable();
+}
+
+// --- glow and blend ----------------------------------------------------------------
+
+void cPostGlow::init()
+{
+    pass_levels.init();
+    pass_blur.init();
+    pass_color_dodge.init();
+}
+
+void cPostGlow::glow(cRenderTarget_fbo& src)
+{
+    cShaderContainer_CG* shaders = get_shader_container();
+    cTmpRenderTarget tmp = get_rendertarget_manager()->get_tmp_rt(RTT_QUATER, false);
+    shaders->push_shader();
+    pass_levels.levels(src, *tmp);
+    for (int i = 0; i < 3; ++i)
+        pass_blur.blur(*tmp, *tmp);
+    // Every pixel of the screen quad is written, replacing the framebuffer.
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_BLEND);
+    pass_color_dodge.color_dodge(src, *tmp);
+    glPopAttrib();
+    shaders->pop_shader();
+    tmp.reset();
+}
+
+void cPostBlend::init()
+{
+    cShaderContainer_CG* shaders = get_shader_container();
+    shaders->add_shader<cShdPostLin>("lin_blend");
+    shaders->add_shader<cShdPostAdd>("additive");
+    shaders->add_shader<cShdPostColDodge>("col_dodge");
+}
+
+void cPostBlend::blend(int mode, cRenderTarget_fbo& a, cRenderTarget_fbo& b, cRenderTarget_fbo& dst)
+{
+    cShaderContainer_CG* shaders = get_shader_container();
+    shaders->push_shader();
+    switch (mode) {
+    case POST_BLEND_LINEAR:
+        shaders->bind("lin_blend");
+        break;
+    case POST_BLEND_ADDITIVE:
+        shaders->bind("additive");
+        break;
+    case POST_BLEND_COLOR_DODGE:
+        shaders->bind("col_dodge");
+        break;
+    default:
+        break; // the shader bound before stays in force
+    }
+    dst.begin();
+    glActiveTextureARB(GL_TEXTURE0);
+    a.bind();
+    a.enable();
+    glActiveTextureARB(GL_TEXTURE1);
+    b.bind();
+    b.enable();
+    draw_quad2(a, b);
+    glActiveTextureARB(GL_TEXTURE1);
+    b.disable();
+    glActiveTextureARB(GL_TEXTURE0);
+    a.disable();
+    dst.end();
+    shaders->pop_shader();
+}

@@ -1,0 +1,364 @@
+#include "post/post.h"
+
+#include "core/gl_ext.h"
+#include "core/resource_path.h"
+#include "rendertargets/rendertarget_manager.h"
+#include "shaders/cShaderContainer_CG.h"
+#include "support/gl_context.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::array<int, 4> rgba;
+
+// Fills target with black and the rectangle (x, y, w, h) with grey level v.
+void paint(cRenderTarget_fbo& target, int x, int y, int w, int h, float v)
+{
+    target.begin();
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x, y, w, h);
+    glClearColor(v, v, v, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+    target.end();
+}
+
+std::vector<unsigned char> read(cRenderTarget_fbo& target)
+{
+    std::vector<unsigned char> pixels(target.width * target.height * 4);
+    target.begin();
+    glReadPixels(0, 0, target.width, target.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    target.end();
+    return pixels;
+}
+
+int red_at(const std::vector<unsigned char>& p, const cRenderTarget_fbo& t, int x, int y)
+{
+    return p[(y * t.width + x) * 4];
+}
+
+// Mean red of the quadrant (qx, qy), 0 or 1 each, 1 = right or top.
+double quadrant_mean(const std::vector<unsigned char>& p, const cRenderTarget_fbo& t, int qx, int qy)
+{
+    const int w = t.width / 2, h = t.height / 2;
+    double sum = 0;
+    for (int y = qy * h; y < (qy + 1) * h; ++y)
+        for (int x = qx * w; x < (qx + 1) * w; ++x)
+            sum += red_at(p, t, x, y);
+    return sum / (w * h);
+}
+
+// The GL state every pass must give back.
+struct State
+{
+    std::string shader;
+    std::vector<GLboolean> enables;
+    GLfloat projection[16], modelview[16], colour[4];
+    GLboolean depth_mask;
+    GLint matrix_mode, framebuffer, viewport[4];
+
+    static State now()
+    {
+        State s;
+        s.shader = get_shader_container()->current_shader;
+        for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
+            glActiveTextureARB(unit);
+            s.enables.push_back(glIsEnabled(GL_TEXTURE_RECTANGLE_ARB));
+            s.enables.push_back(glIsEnabled(GL_TEXTURE_2D));
+        }
+        for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_CULL_FACE, GL_ALPHA_TEST})
+            s.enables.push_back(glIsEnabled(cap));
+        glGetFloatv(GL_PROJECTION_MATRIX, s.projection);
+        glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview);
+        glGetFloatv(GL_CURRENT_COLOR, s.colour);
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &s.depth_mask);
+        glGetIntegerv(GL_MATRIX_MODE, &s.matrix_mode);
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &s.framebuffer);
+        glGetIntegerv(GL_VIEWPORT, s.viewport);
+        return s;
+    }
+
+    void expect_same(const State& after, const char* pass) const
+    {
+        EXPECT_EQ(shader, after.shader) << pass;
+        EXPECT_EQ(enables, after.enables) << pass;
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_EQ(projection[i], after.projection[i]) << pass << " projection " << i;
+            EXPECT_EQ(modelview[i], after.modelview[i]) << pass << " modelview " << i;
+        }
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(colour[i], after.colour[i]) << pass << " colour " << i;
+            EXPECT_EQ(viewport[i], after.viewport[i]) << pass << " viewport " << i;
+        }
+        EXPECT_EQ(depth_mask, after.depth_mask) << pass;
+        EXPECT_EQ(matrix_mode, after.matrix_mode) << pass;
+        EXPECT_EQ(framebuffer, after.framebuffer) << pass;
+    }
+};
+
+GLint active_unit()
+{
+    GLint unit = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &unit);
+    return unit;
+}
+
+class Post : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!gl_test_context())
+            return;
+        get_resource_path()->push_searchpath(std::string(MIRVOK_SOURCE_DIR) + "/src/shaders");
+        testing::internal::CaptureStdout();
+        get_shader_container()->init();
+        testing::internal::GetCapturedStdout();
+        glow.init();
+        blend_pass.init();
+        blur_pass.init();
+    }
+    static void TearDownTestSuite()
+    {
+        testing::internal::CaptureStdout();
+        destroy_rendertarget_manager();
+        testing::internal::GetCapturedStdout();
+    }
+
+    void SetUp() override
+    {
+        REQUIRE_GL_CONTEXT();
+        // A fresh pool per test, so counts start from the nine.
+        testing::internal::CaptureStdout();
+        destroy_rendertarget_manager();
+        manager = get_rendertarget_manager();
+        testing::internal::GetCapturedStdout();
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        get_shader_container()->unbind();
+    }
+
+    void TearDown() override
+    {
+        get_shader_container()->unbind();
+        EXPECT_EQ(GL_NO_ERROR, glGetError());
+    }
+
+    static cPostGlow glow;
+    static cPostBlend blend_pass;
+    static cPostBlur blur_pass;
+    cRenderTargetManager* manager = nullptr;
+};
+
+cPostGlow Post::glow;
+cPostBlend Post::blend_pass;
+cPostBlur Post::blur_pass;
+
+} // namespace
+
+// --- blur ---------------------------------------------------------------------------
+
+TEST_F(Post, blur_in_place_blurs_without_turning_or_mirroring_and_returns_its_temporary)
+{
+    cTmpRenderTarget t = manager->get_tmp_rt(RTT_QUATER, false);
+    const int w = t->width, h = t->height; // 256 x 192
+    // A bright block in the top-right corner, wider than high.
+    paint(*t, w - 80, h - 40, 80, 40, 1.0f);
+    const uint32_t outstanding = manager->get_outstanding();
+    const uint32_t pooled = manager->pooled_count();
+
+    testing::internal::CaptureStdout();
+    blur_pass.blur(*t, *t);
+    EXPECT_EQ("", testing::internal::GetCapturedStdout()) << "no target made";
+    EXPECT_EQ(outstanding, manager->get_outstanding());
+    EXPECT_EQ(pooled, manager->pooled_count());
+
+    std::vector<unsigned char> p = read(*t);
+    EXPECT_GT(quadrant_mean(p, *t, 1, 1), 60.0);
+    EXPECT_EQ(0.0, quadrant_mean(p, *t, 0, 0));
+    EXPECT_EQ(0.0, quadrant_mean(p, *t, 0, 1));
+    EXPECT_EQ(0.0, quadrant_mean(p, *t, 1, 0));
+    EXPECT_GT(red_at(p, *t, w - 10, h - 10), 240) << "inside the block";
+    // Across both edges of the block the step is softened.
+    const int left_edge = red_at(p, *t, w - 81, h - 10);
+    const int bottom_edge = red_at(p, *t, w - 10, h - 41);
+    EXPECT_GT(left_edge, 20);
+    EXPECT_LT(left_edge, 200);
+    EXPECT_GT(bottom_edge, 20);
+    EXPECT_LT(bottom_edge, 200);
+    EXPECT_EQ(0, red_at(p, *t, w - 100, h - 10)) << "bounded kernel";
+}
+
+TEST_F(Post, blur_into_another_target_leaves_the_source_as_it_was)
+{
+    cTmpRenderTarget src = manager->get_tmp_rt(RTT_HALF, false);
+    cTmpRenderTarget dst = manager->get_tmp_rt(RTT_QUATER, false);
+    paint(*src, 0, 0, 100, 50, 1.0f); // bottom-left
+    blur_pass.blur(*src, *dst);
+    std::vector<unsigned char> s = read(*src);
+    std::vector<unsigned char> d = read(*dst);
+    EXPECT_EQ(255, red_at(s, *src, 99, 49));
+    EXPECT_EQ(0, red_at(s, *src, 100, 49));
+    // The block's middle (50, 25) of 512 x 384 lands at (25, 12) of 256 x 192.
+    EXPECT_GT(red_at(d, *dst, 25, 12), 200);
+    EXPECT_EQ(0.0, quadrant_mean(d, *dst, 1, 1));
+}
+
+// --- levels, colour dodge, glow ----------------------------------------------------------
+
+TEST_F(Post, levels_keeps_white_drops_mid_grey_and_keeps_the_picture_upright)
+{
+    cRenderTarget_fbo src(64, 48, false), dst(32, 24, false);
+    src.create();
+    dst.create();
+    paint(src, 48, 36, 16, 12, 1.0f);   // white, top right
+    src.begin();
+    glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, 16, 12);            // mid grey, bottom left
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+    src.end();
+
+    cPostLevels levels;
+    levels.levels(src, dst);
+    std::vector<unsigned char> p = read(dst);
+    EXPECT_EQ(255, red_at(p, dst, 28, 21));
+    EXPECT_EQ(0, red_at(p, dst, 3, 3));
+    EXPECT_EQ(0, red_at(p, dst, 3, 21));
+}
+
+TEST_F(Post, color_dodge_draws_into_the_current_target_and_leaves_unit_0_active)
+{
+    cRenderTarget_fbo a(16, 8, false), b(16, 8, false), out(16, 8, false);
+    a.create();
+    b.create();
+    out.create();
+    paint(a, 0, 0, 16, 8, 0.25f);
+    paint(b, 8, 0, 8, 8, 0.5f); // right half
+    cPostColorDodge dodge;
+    glActiveTextureARB(GL_TEXTURE1);
+    out.begin();
+    dodge.color_dodge(a, b);
+    out.end();
+    EXPECT_EQ(GL_TEXTURE0, active_unit());
+    std::vector<unsigned char> p = read(out);
+    EXPECT_NEAR(64, red_at(p, out, 2, 4), 2) << "dodged by black: unchanged";
+    EXPECT_NEAR(128, red_at(p, out, 13, 4), 3) << "0.25 / (1 - 0.5)";
+}
+
+TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_makes_none)
+{
+    cTmpRenderTarget src = manager->get_tmp_rt(RTT_FULL, true);
+    paint(*src, 0, 0, 200, 100, 1.0f);
+    // The pool holds three quarter targets without depth: with one lent out,
+    // the glow's two fit.
+    cTmpRenderTarget held = manager->get_tmp_rt(RTT_QUATER, false);
+    testing::internal::CaptureStdout();
+    glow.glow(*src);
+    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+    EXPECT_EQ(2u, manager->get_outstanding());
+    EXPECT_EQ(9u, manager->pooled_count() + manager->get_outstanding());
+    // With two lent out, the glow's second one has to be made.
+    cTmpRenderTarget held2 = manager->get_tmp_rt(RTT_QUATER, false);
+    testing::internal::CaptureStdout();
+    glow.glow(*src);
+    EXPECT_EQ("# performance-warning: allocated rendertarget runtime: RTT_QUATER\n",
+              testing::internal::GetCapturedStdout());
+}
+
+// --- blend -----------------------------------------------------------------------------
+
+TEST_F(Post, blend_modes_pick_their_shaders_and_mode_0_keeps_the_bound_one)
+{
+    cRenderTarget_fbo a(8, 4, false), b(8, 4, false), dst(8, 4, false);
+    a.create();
+    b.create();
+    dst.create();
+    paint(a, 0, 0, 8, 4, 0.25f);
+    paint(b, 0, 0, 4, 4, 0.5f); // left half
+    struct
+    {
+        int mode;
+        int left, right;
+    } cases[] = {{POST_BLEND_LINEAR, 96, 32}, {POST_BLEND_ADDITIVE, 191, 64}, {POST_BLEND_COLOR_DODGE, 128, 64}};
+    for (const auto& c : cases) {
+        blend_pass.blend(c.mode, a, b, dst);
+        std::vector<unsigned char> p = read(dst);
+        EXPECT_NEAR(c.left, red_at(p, dst, 1, 1), 3) << "mode " << c.mode;
+        EXPECT_NEAR(c.right, red_at(p, dst, 6, 1), 3) << "mode " << c.mode;
+        EXPECT_EQ("null_shader", get_shader_container()->current_shader);
+    }
+
+    get_shader_container()->bind("additive");
+    blend_pass.blend(0, a, b, dst);
+    EXPECT_EQ("additive", get_shader_container()->current_shader);
+    std::vector<unsigned char> p = read(dst);
+    EXPECT_NEAR(191, red_at(p, dst, 1, 1), 3) << "drawn with the shader bound before";
+}
+
+// --- state -------------------------------------------------------------------------------
+
+TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices)
+{
+    cTmpRenderTarget full = manager->get_tmp_rt(RTT_FULL, true);
+    cTmpRenderTarget quarter = manager->get_tmp_rt(RTT_QUATER, false);
+    cTmpRenderTarget other = manager->get_tmp_rt(RTT_QUATER, false);
+    cPostLevels levels;
+    cPostColorDodge dodge;
+    testing::internal::CaptureStdout(); // the glow needs a fourth quarter target here
+
+    struct Setting
+    {
+        const char* shader;
+        bool on;
+        GLboolean depth_mask;
+    };
+    for (Setting setting : {Setting{"null_shader", true, GL_FALSE}, Setting{"lin_blend", false, GL_TRUE}}) {
+        get_shader_container()->bind(setting.shader);
+        glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_DEPTH_BUFFER_BIT);
+        for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_CULL_FACE})
+            setting.on ? glEnable(cap) : glDisable(cap);
+        glDepthMask(setting.depth_mask);
+        glColor4f(0.3f, 0.4f, 0.5f, 0.6f);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glFrustum(-1, 1, -1, 1, 1, 10);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glTranslatef(1, 2, 3);
+        glActiveTextureARB(GL_TEXTURE0);
+
+        const State before = State::now();
+        levels.levels(*full, *quarter);
+        State::now().expect_same(before, "levels");
+        blur_pass.blur(*quarter, *quarter);
+        State::now().expect_same(before, "blur");
+        dodge.color_dodge(*full, *quarter);
+        State::now().expect_same(before, "color_dodge");
+        glow.glow(*full);
+        State::now().expect_same(before, "glow");
+        for (int mode : {0, 1, 2, 3}) {
+            blend_pass.blend(mode, *quarter, *other, *full);
+            State::now().expect_same(before, ("blend " + std::to_string(mode)).c_str());
+        }
+
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        glPopAttrib();
+    }
+    testing::internal::GetCapturedStdout();
+}
