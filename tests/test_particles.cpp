@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -142,6 +143,70 @@ TEST(ParticleSystem, alive_bits_of_neighbouring_particles_are_independent)
         s.set_alive(i);
     s.set_dead(32);
     EXPECT_EQ((std::vector<uint32_t>{0, 31, 63, 99}), living(s));
+}
+
+TEST(ParticleSystem, blocks_of_living_particles_step_exactly_like_single_ones)
+{
+    const float gravity[3] = {0.5f, -9.81f, 0.25f};
+    CParticleSystem many;
+    many.init(70, 1.0f, 0.1f, 1.0f, gravity, 1.0f);
+    for (uint32_t i = 0; i < 70; ++i) {
+        if (i != 65)
+            many.set_alive(i);
+        many.life[i] = 0.3f + 0.01f * i;
+        for (int c = 0; c < 3; ++c) {
+            many.position[3 * i + c] = 0.37f * i - c;
+            many.velocity[3 * i + c] = 1.3f * c - 0.11f * i;
+        }
+    }
+    many.life[40] = 0.01f; // dies in the second block at the first step
+    const CParticleSystem start = many;
+    for (int step = 0; step < 3; ++step)
+        many.update(0.05f);
+
+    for (uint32_t i = 0; i < 70; ++i) {
+        CParticleSystem one;
+        one.init(1, 1.0f, 0.1f, 1.0f, gravity, 1.0f);
+        if (start.is_alive(i))
+            one.set_alive(0);
+        one.life[0] = start.life[i];
+        for (int c = 0; c < 3; ++c) {
+            one.position[c] = start.position[3 * i + c];
+            one.velocity[c] = start.velocity[3 * i + c];
+        }
+        for (int step = 0; step < 3; ++step)
+            one.update(0.05f);
+        ASSERT_EQ(one.is_alive(0), many.is_alive(i)) << i;
+        ASSERT_EQ(one.life[0], many.life[i]) << i;
+        for (int c = 0; c < 3; ++c) {
+            ASSERT_EQ(one.position[c], many.position[3 * i + c]) << i;
+            ASSERT_EQ(one.velocity[c], many.velocity[3 * i + c]) << i;
+        }
+    }
+    EXPECT_FALSE(many.is_alive(40));
+}
+
+TEST(ParticleSystem, packing_keeps_index_order_and_stops_at_the_capacity)
+{
+    CParticleSystem s;
+    s.init(100, 1.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    std::vector<uint32_t> alive_ones;
+    for (uint32_t i = 0; i < 100; ++i) {
+        set_particle(s, i, float(i), 2.0f * i, -float(i));
+        if (i < 64 || i % 3 == 0) {
+            s.set_alive(i);
+            alive_ones.push_back(i);
+        }
+    }
+    for (uint32_t capacity : {0u, 1u, 40u, 64u, 70u, 100u}) {
+        std::vector<float> out(3 * 100 + 3, -1.0f);
+        const uint32_t written = pack_living_positions(s, out.data(), capacity);
+        const uint32_t expected = std::min<uint32_t>(capacity, alive_ones.size());
+        ASSERT_EQ(expected, written) << "capacity " << capacity;
+        for (uint32_t n = 0; n < written; ++n)
+            ASSERT_EQ(float(alive_ones[n]), out[3 * n]) << "capacity " << capacity << " slot " << n;
+        EXPECT_EQ(-1.0f, out[3 * capacity]) << "nothing past the capacity";
+    }
 }
 
 // --- emitters ------------------------------------------------------------------

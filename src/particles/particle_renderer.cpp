@@ -1,5 +1,6 @@
 #include "particle_renderer.h"
 
+#include <cstring>
 #include <iostream>
 
 // Bytes per point in the vertex buffer: x, y, z as floats, tightly packed.
@@ -49,20 +50,30 @@ void CPSRendererPointSpr::init_buffer(uint32_t count)
     capacity = count;
 }
 
-uint32_t CPSRendererPointSpr::fill(const CParticleSystem& system, float* dst) const
+uint32_t pack_living_positions(const CParticleSystem& system, float* dst, uint32_t capacity)
 {
     const uint32_t count = system.size();
     const float* src = system.position.data();
     uint32_t written = 0;
-    for (uint32_t i = 0; i < count && written < capacity; ++i) {
-        if (!system.is_alive(i))
+    for (uint32_t first = 0; first < count && written < capacity; first += 32) {
+        uint32_t bits = system.alive[first >> 5];
+        // 32 living particles in a row are copied as one block.
+        if (bits == 0xFFFFFFFFu && first + 32 <= count && written + 32 <= capacity) {
+            std::memcpy(dst + 3 * static_cast<size_t>(written), src + 3 * static_cast<size_t>(first),
+                        96 * sizeof(float));
+            written += 32;
             continue;
-        const float* p = src + 3 * static_cast<size_t>(i);
-        float* d = dst + 3 * static_cast<size_t>(written);
-        d[0] = p[0];
-        d[1] = p[1];
-        d[2] = p[2];
-        ++written;
+        }
+        while (bits && written < capacity) {
+            const uint32_t i = first + static_cast<uint32_t>(__builtin_ctz(bits));
+            bits &= bits - 1;
+            const float* p = src + 3 * static_cast<size_t>(i);
+            float* d = dst + 3 * static_cast<size_t>(written);
+            d[0] = p[0];
+            d[1] = p[1];
+            d[2] = p[2];
+            ++written;
+        }
     }
     return written;
 }
@@ -99,7 +110,7 @@ void CPSRendererPointSpr::render_points(const CParticleSystem& system, bool reus
         drawn = 0;
         float* dst = static_cast<float*>(glMapBufferARB(GL_ARRAY_BUFFER_ARB, GL_WRITE_ONLY_ARB));
         if (dst) {
-            drawn = fill(system, dst);
+            drawn = pack_living_positions(system, dst, capacity);
             glUnmapBufferARB(GL_ARRAY_BUFFER_ARB);
         } else if (!map_failure_reported) {
             // No buffer (init_buffer not called) or the driver refused: draw

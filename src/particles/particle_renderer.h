@@ -11,6 +11,11 @@
 
 #include <cstdint>
 
+// Copies the positions of the living particles of system to dst (three
+// floats each), packed to the front in index order, at most capacity of
+// them. Returns how many were written.
+uint32_t pack_living_positions(const CParticleSystem& system, float* dst, uint32_t capacity);
+
 class CParticleSystemRenderer
 {
 public:
@@ -41,10 +46,6 @@ public:
     uint32_t get_capacity() const { return capacity; }
 
 private:
-    // Copies living positions to dst, packed to the front, at most
-    // capacity of them; returns how many were written.
-    uint32_t fill(const CParticleSystem& system, float* dst) const;
-
     float alpha;
     GLuint vertex_buffer;
     uint32_t drawn;

@@ -32,33 +32,66 @@ void CParticleSystem::init(uint32_t count, float emit_per_call_, float damping_,
     point_size = point_size_;
 }
 
+// The rest of a step of particle i once its life has been aged: it dies
+// when the life fell below 0, else it moves with the velocity from before the
+// step, which is then damped and accelerated.
+static inline void move_or_kill(CParticleSystem& s, uint32_t i, float dt, float k, const float g_dt[3])
+{
+    if (s.life[i] < 0.0f) {
+        s.set_dead(i);
+        return;
+    }
+    float* p = &s.position[3 * static_cast<size_t>(i)];
+    float* v = &s.velocity[3 * static_cast<size_t>(i)];
+    for (int c = 0; c < 3; ++c) {
+        p[c] += v[c] * dt;
+        v[c] = v[c] * k + g_dt[c];
+    }
+}
+
 void CParticleSystem::update(float dt)
 {
     const float k = 1.0f - damping;
-    const float gx = gravity[0] * dt;
-    const float gy = gravity[1] * dt;
-    const float gz = gravity[2] * dt;
+    const float g_dt[3] = {gravity[0] * dt, gravity[1] * dt, gravity[2] * dt};
+    // Gravity step laid out like 32 particles' velocities, so that a block of
+    // living particles is integrated as flat arrays.
+    float g_block[96];
+    for (int j = 0; j < 96; ++j)
+        g_block[j] = g_dt[j % 3];
+
     const uint32_t count = size();
-    float* p = position.data();
-    float* v = velocity.data();
-    float* l = life.data();
-    for (uint32_t i = 0; i < count; ++i) {
-        if (!is_alive(i))
-            continue;
-        l[i] -= dt;
-        if (l[i] < 0.0f) {
-            set_dead(i);
+    for (uint32_t w = 0; w * 32 < count; ++w) {
+        uint32_t bits = alive[w];
+        const uint32_t first = w * 32;
+        if (bits == 0xFFFFFFFFu && first + 32 <= count) {
+            // 32 living particles: age all, and when none dies (the usual
+            // case) integrate them in one pass; the result is the same as
+            // stepping each.
+            float* l = &life[first];
+            bool any_died = false;
+            for (int i = 0; i < 32; ++i) {
+                l[i] -= dt;
+                any_died |= l[i] < 0.0f;
+            }
+            if (!any_died) {
+                float* p = &position[3 * static_cast<size_t>(first)];
+                float* v = &velocity[3 * static_cast<size_t>(first)];
+                for (int j = 0; j < 96; ++j) {
+                    p[j] += v[j] * dt;
+                    v[j] = v[j] * k + g_block[j];
+                }
+                continue;
+            }
+            for (uint32_t i = first; i < first + 32; ++i)
+                move_or_kill(*this, i, dt, k, g_dt);
             continue;
         }
-        float* pi = p + 3 * static_cast<size_t>(i);
-        float* vi = v + 3 * static_cast<size_t>(i);
-        // The position step uses the velocity from before this update.
-        pi[0] += vi[0] * dt;
-        pi[1] += vi[1] * dt;
-        pi[2] += vi[2] * dt;
-        vi[0] = vi[0] * k + gx;
-        vi[1] = vi[1] * k + gy;
-        vi[2] = vi[2] * k + gz;
+        while (bits) {
+            const uint32_t i = first + static_cast<uint32_t>(__builtin_ctz(bits));
+            bits &= bits - 1;
+            life[i] -= dt;
+            move_or_kill(*this, i, dt, k, g_dt);
+        }
     }
 }
 

@@ -108,6 +108,14 @@ template <typename Place> void CParticleEmitter::emit_scan(CParticleSystem& syst
     const uint32_t count = system.size();
     float emitted = 0.0f;
     for (uint32_t i = 0; i < count; ++i) {
+        // A word of 32 living particles revives nothing and cannot reach the
+        // limit (emitted is below it here), so it is passed over whole. At
+        // i = 0 with a limit of 0 or less the stop below must still come.
+        if ((i & 31) == 0 && emitted < system.emit_per_call && system.alive[i >> 5] == 0xFFFFFFFFu &&
+            i + 32 <= count) {
+            i += 31;
+            continue;
+        }
         if (!system.is_alive(i)) {
             place(i);
             system.life[i] = system.initial_life;
