@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <sys/stat.h>
 
 DataContext::DataContext(std::string root, bool quiet_)
@@ -55,7 +56,8 @@ void DataContext::progress(const std::string& what)
     if (quiet)
         return;
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("datagen [%5.1f s] %s\n", s, what.c_str());
+    double cpu = (double)std::clock() / CLOCKS_PER_SEC;
+    std::printf("datagen [%5.1f s, cpu %5.1f s] %s\n", s, cpu, what.c_str());
     std::fflush(stdout);
 }
 

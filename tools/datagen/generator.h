@@ -20,7 +20,8 @@ public:
     // and its size. False (with a message on standard error) on failure.
     bool write_file(const std::string& relative_path, const std::vector<uint8_t>& bytes);
     bool write_text(const std::string& relative_path, const std::string& text);
-    // One progress line: "datagen [  2.1 s] what".
+    // One progress line: "datagen [  2.1 s, cpu   3.5 s] what" (wall-clock
+    // and processor seconds since the start, for the reader only).
     void progress(const std::string& what);
 
     int files_written() const { return files; }

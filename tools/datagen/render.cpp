@@ -258,18 +258,18 @@ struct VoiceMix
 
 const VoiceMix VOICE_MIX[(int)Voice::Count] = {
     {0.95f, 0.0f, 0.0f, 0.00f, 0.00f},  // kick
-    {0.45f, 0.05f, 0.0f, 0.18f, 0.00f}, // snare
+    {0.60f, 0.05f, 0.0f, 0.18f, 0.00f}, // snare
     {0.22f, 0.25f, 0.0f, 0.03f, 0.00f}, // closed hat
     {0.20f, -0.2f, 0.0f, 0.05f, 0.00f}, // open hat
-    {0.55f, 0.0f, 0.3f, 0.08f, 0.00f},  // rumble
+    {0.45f, 0.0f, 0.3f, 0.08f, 0.00f},  // rumble
     {0.40f, 0.0f, 0.85f, 0.00f, 0.00f}, // bass
     {0.38f, 0.0f, 0.7f, 0.02f, 0.00f},  // wobble 1
     {0.38f, 0.0f, 0.7f, 0.02f, 0.00f},  // wobble 2
-    {0.16f, 0.0f, 0.6f, 0.30f, 0.00f},  // pad (spread by note)
-    {0.16f, 0.0f, 0.5f, 0.40f, 0.00f},  // pad swell
-    {0.22f, 0.15f, 0.5f, 0.20f, 0.35f}, // pluck
-    {0.14f, -0.1f, 0.5f, 0.20f, 0.20f}, // lead
-    {0.30f, 0.0f, 0.3f, 0.45f, 0.15f},  // sine swell
+    {0.30f, 0.0f, 0.6f, 0.30f, 0.00f},  // pad (spread by note)
+    {0.28f, 0.0f, 0.5f, 0.40f, 0.00f},  // pad swell
+    {0.35f, 0.15f, 0.5f, 0.20f, 0.35f}, // pluck
+    {0.25f, -0.1f, 0.5f, 0.20f, 0.20f}, // lead
+    {0.40f, 0.0f, 0.3f, 0.45f, 0.15f},  // sine swell
     {0.22f, 0.3f, 0.3f, 0.10f, 0.40f},  // zap
     {0.16f, 0.0f, 0.3f, 0.30f, 0.00f},  // sweep
 };
@@ -385,21 +385,29 @@ void render_bus(const score::Score& s, const std::vector<float>& duck, bool drum
     }
 }
 
-void run_reverb(const std::vector<float>& send, Stereo& out)
+// The effect returns are added to a bus's dry buffer (one effect per bus, so
+// the two can run at the same time).
+void add_reverb(const std::vector<float>& send, Stereo& out)
 {
     dsp::Reverb reverb(0.82f, 0.35f);
-    out = Stereo(0, send.size());
-    for (size_t i = 0; i < send.size(); ++i)
-        reverb.step(send[i], out.left[i], out.right[i]);
+    float l, r;
+    for (size_t i = 0; i < send.size(); ++i) {
+        reverb.step(send[i], l, r);
+        out.left[i] += l;
+        out.right[i] += r;
+    }
 }
 
-void run_delay(const std::vector<float>& send, Stereo& out)
+void add_delay(const std::vector<float>& send, Stereo& out)
 {
     // Three sixteenths, the classic dotted-eighth echo.
     dsp::PingPongDelay delay(score::beat_sample(0.75), 0.45f);
-    out = Stereo(0, send.size());
-    for (size_t i = 0; i < send.size(); ++i)
-        delay.step(send[i], out.left[i], out.right[i]);
+    float l, r;
+    for (size_t i = 0; i < send.size(); ++i) {
+        delay.step(send[i], l, r);
+        out.left[i] += 0.7f * l;
+        out.right[i] += 0.7f * r;
+    }
 }
 
 // ITU-R BS.1770 K-weighting for any sample rate: the +4 dB high shelf near
@@ -520,64 +528,71 @@ void limit(Stereo& t, float ceiling, double lookahead_s, double release_s)
     }
 }
 
+void scale(Stereo& t, float g)
+{
+    for (size_t i = 0; i < t.frames(); ++i) {
+        t.left[i] *= g;
+        t.right[i] *= g;
+    }
+}
+
 Stereo render_track(const score::Score& s, MasterReport* report)
 {
-    std::vector<float> duck = kick_envelope(s);
     Bus rhythm, music;
-    std::thread worker([&] { render_bus(s, duck, true, rhythm); });
-    render_bus(s, duck, false, music);
-    worker.join();
-
-    std::vector<float> reverb_send(rhythm.reverb_send), delay_send(rhythm.delay_send);
-    for (size_t i = 0; i < reverb_send.size(); ++i) {
-        reverb_send[i] += music.reverb_send[i];
-        delay_send[i] += music.delay_send[i];
+    {
+        std::vector<float> duck = kick_envelope(s);
+        std::thread worker([&] { render_bus(s, duck, true, rhythm); });
+        render_bus(s, duck, false, music);
+        worker.join();
     }
-    Stereo reverb_out, delay_out;
-    std::thread fx([&] { run_reverb(reverb_send, reverb_out); });
-    run_delay(delay_send, delay_out);
+    for (size_t i = 0; i < rhythm.reverb_send.size(); ++i) {
+        rhythm.reverb_send[i] += music.reverb_send[i];
+        rhythm.delay_send[i] += music.delay_send[i];
+    }
+    std::thread fx([&] { add_reverb(rhythm.reverb_send, rhythm.dry); });
+    add_delay(rhythm.delay_send, music.dry);
     fx.join();
+    rhythm.reverb_send = std::vector<float>();
+    rhythm.delay_send = std::vector<float>();
+    music.reverb_send = std::vector<float>();
+    music.delay_send = std::vector<float>();
 
-    Stereo track(0, (size_t)s.length);
+    Stereo track = std::move(rhythm.dry);
     dsp::Biquad hp_l = dsp::Biquad::high_pass(25.0, 0.7071, SAMPLE_RATE), hp_r = hp_l;
     for (size_t i = 0; i < track.frames(); ++i) {
         float fade = 1.0f;
         if ((int64_t)i >= s.fade_start)
             fade = 1.0f - dsp::smoothstep((float)((int64_t)i - s.fade_start) / (float)(s.fade_end - s.fade_start));
-        float l = rhythm.dry.left[i] + music.dry.left[i] + reverb_out.left[i] + 0.7f * delay_out.left[i];
-        float r = rhythm.dry.right[i] + music.dry.right[i] + reverb_out.right[i] + 0.7f * delay_out.right[i];
-        track.left[i] = hp_l.step(l) * fade;
-        track.right[i] = hp_r.step(r) * fade;
+        track.left[i] = hp_l.step(track.left[i] + music.dry.left[i]) * fade;
+        track.right[i] = hp_r.step(track.right[i] + music.dry.right[i]) * fade;
     }
+    music.dry = Stereo();
 
-    // Level: aim the integrated loudness at -14 LUFS, limit the peaks to
-    // -2 dBFS, and correct once for the loudness the limiter took away.
+    // Level: aim the integrated loudness at the target, limit the peaks to
+    // the ceiling (below -1 dBFS by the margin the Vorbis encoding's overshoot
+    // needs), then correct once for the loudness the limiter took away.
     const double target = -14.0;
-    const float ceiling = dsp::db_to_gain(-2.0f);
+    const float ceiling = dsp::db_to_gain(-3.0f);
     double before = integrated_loudness(track);
     double gain_db = target - before;
-    Stereo work;
-    for (int pass = 0; pass < 2; ++pass) {
-        work = track;
-        float g = dsp::db_to_gain((float)gain_db);
-        for (size_t i = 0; i < work.frames(); ++i) {
-            work.left[i] *= g;
-            work.right[i] *= g;
-        }
-        limit(work, ceiling, 0.005, 0.08);
-        if (pass == 0)
-            gain_db += target - integrated_loudness(work);
+    {
+        Stereo trial = track;
+        scale(trial, dsp::db_to_gain((float)gain_db));
+        limit(trial, ceiling, 0.005, 0.08);
+        gain_db += target - integrated_loudness(trial);
     }
+    scale(track, dsp::db_to_gain((float)gain_db));
+    limit(track, ceiling, 0.005, 0.08);
     if (report) {
         report->loudness_before = before;
         report->gain_db = gain_db;
-        report->loudness_after = integrated_loudness(work);
+        report->loudness_after = integrated_loudness(track);
         float peak = 0.0f;
-        for (size_t i = 0; i < work.frames(); ++i)
-            peak = std::max(peak, std::max(std::fabs(work.left[i]), std::fabs(work.right[i])));
+        for (size_t i = 0; i < track.frames(); ++i)
+            peak = std::max(peak, std::max(std::fabs(track.left[i]), std::fabs(track.right[i])));
         report->peak = peak;
     }
-    return work;
+    return track;
 }
 
 } // namespace render
