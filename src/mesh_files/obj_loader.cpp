@@ -121,9 +121,9 @@ bool cObjLoader::parse(std::istream& in, const std::string& path)
             append_numbers(texcoords, 2, 0.0f);
         } else if (std::strcmp(token, "vn") == 0) {
             flags |= OBJ_NORMALS;
-            size_t before = normals.size();
-            int count = append_numbers(normals, 1u << 30, 0.0f);
-            normals.resize(before + count);
+            int count = 0;
+            for (const char* n = std::strtok(nullptr, DELIMITERS); n; n = std::strtok(nullptr, DELIMITERS), count++)
+                normals.push_back(static_cast<float>(std::strtod(n, nullptr)));
             if (count != 3)
                 std::cerr << "## error, " << count << " normal-coordinates in line: " << number << std::endl;
         } else if (std::strcmp(token, "f") == 0) {
