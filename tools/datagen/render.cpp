@@ -147,7 +147,7 @@ std::vector<float> pad(const Note& n, bool swell)
     const float detune[3] = {1.0f, 1.0047f, 0.9953f};
     float hz = dsp::note_hz(n.pitch);
     Svf f;
-    f.set(n.variant == 1 ? 900.0f : 1600.0f, 0.8f);
+    f.set(n.variant == 1 ? 1400.0f : 2200.0f, 0.8f);
     for (size_t i = 0; i < out.size(); ++i) {
         float level = env.level_at((int64_t)i, n.length);
         if (swell && i % CONTROL_STEP == 0)
@@ -268,7 +268,7 @@ const VoiceMix VOICE_MIX[(int)Voice::Count] = {
     {0.30f, 0.0f, 0.6f, 0.30f, 0.00f},  // pad (spread by note)
     {0.28f, 0.0f, 0.5f, 0.40f, 0.00f},  // pad swell
     {0.35f, 0.15f, 0.5f, 0.20f, 0.35f}, // pluck
-    {0.25f, -0.1f, 0.5f, 0.20f, 0.20f}, // lead
+    {0.45f, -0.1f, 0.5f, 0.20f, 0.20f}, // lead
     {0.40f, 0.0f, 0.3f, 0.45f, 0.15f},  // sine swell
     {0.22f, 0.3f, 0.3f, 0.10f, 0.40f},  // zap
     {0.16f, 0.0f, 0.3f, 0.30f, 0.00f},  // sweep
@@ -353,10 +353,13 @@ std::vector<float> kick_envelope(const score::Score& s)
         if (n.voice != Voice::Kick)
             continue;
         int64_t end = std::min<int64_t>(s.length, n.start + samples(0.6f));
+        const int64_t rise = samples(0.003f);
+        const float fall = std::exp(-1.0f / (0.11f * SAMPLE_RATE)); // per sample
+        float k = 1.0f;
         for (int64_t t = n.start; t < end; ++t) {
-            float a = seconds(t - n.start);
-            float k = a < 0.003f ? a / 0.003f : std::exp(-(a - 0.003f) / 0.11f);
-            env[t] = std::max(env[t], k * n.velocity);
+            int64_t age = t - n.start;
+            float v = age < rise ? (float)age / (float)rise : (k *= fall);
+            env[t] = std::max(env[t], v * n.velocity);
         }
     }
     return env;

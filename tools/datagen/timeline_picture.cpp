@@ -42,7 +42,7 @@ png_writer::Image draw(const std::vector<markers::Line>& lines, const render::St
     const double total_ms = track.frames() * 1000.0 / dsp::SAMPLE_RATE;
     auto x_of = [&](double ms) { return LEFT + (int)std::lround(ms / total_ms * (plot_w - 1)); };
 
-    img.text(8, 6, "kelmora - the show's timeline (scenes, cues, waveform)", TEXT, 2);
+    img.text(8, 6, "kelmora: scenes, cues and waveform of the show", TEXT, 2);
 
     // Ten-second grid lines and minute labels.
     const int wave_top = TOP + SCENE_H + 6 + LANE_COUNT * LANE_H + 6;
