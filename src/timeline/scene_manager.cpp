@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <iostream>
 
@@ -57,6 +58,7 @@ void cSceneManager::init()
 
 void cSceneManager::add_scene(cScene* scene)
 {
+    assert(scene && "add_scene needs a scene: its index would switch to nothing");
     scenes.push_back(scene);
 }
 
