@@ -6,6 +6,7 @@
 #include "resource_path.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "rendertargets/rendertarget_manager.h"
+#include "textures/texture_manager.h"
 #include "timeline/scene_manager.h"
 #include "platform/platform.h"
 
@@ -145,6 +146,7 @@ void exit_handler()
 {
     destroy_scene_manager();
     destroy_shader_container();
+    destroy_texture_manager();
     destroy_rendertarget_manager();
     destroy_resource_path();
     SDL_Quit();
