@@ -929,9 +929,9 @@ TEST_F(Programs, two_image_shaders_dodge_average_and_add)
 
 TEST(RealShowShaders, start_up_reports_the_arbvp1_and_arbfp1_profiles)
 {
-    // A server handed a display number that another X server on the machine
-    // also answers (seen for :0 here) refuses the show; the refused runner
-    // is kept alive so the next server gets another number.
+    // With several runners starting servers at once, the show is now and
+    // then refused by the display its fresh server reported. A refused runner
+    // is kept alive (its display stays taken) and a new server is tried.
     std::vector<std::unique_ptr<ShowRunner>> refused;
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::unique_ptr<ShowRunner> runner(new ShowRunner);
