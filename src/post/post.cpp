@@ -113,8 +113,6 @@ void draw_quad(const iRenderTarget& t)
 
 void draw_quad2(const iRenderTarget& a, const iRenderTarget& b)
 {
-    GLboolean depth_mask = GL_TRUE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
@@ -126,7 +124,9 @@ void draw_quad2(const iRenderTarget& a, const iRenderTarget& b)
     upright_coords(b, cb);
     screen_quad(ca, &cb);
     pop_screen_matrices();
-    glDepthMask(depth_mask);
+    // Leaves depth writes on whatever the caller had: the passes that end a
+    // frame with it hand the frame loop a depth buffer it can clear.
+    glDepthMask(GL_TRUE);
     glPopAttrib();
 }
 
