@@ -125,7 +125,19 @@ bool ShowRunner::start_server()
     if (number.empty())
         return false;
     display_ = ":" + number;
-    return true;
+    // The number can arrive before the server takes clients: wait until a
+    // connection succeeds, so the show never starts against a closed door.
+    auto deadline = deadline_in(20000);
+    while (before(deadline)) {
+        if (Display* dpy = XOpenDisplay(display_.c_str())) {
+            XCloseDisplay(dpy);
+            return true;
+        }
+        if (waitpid(server_pid_, nullptr, WNOHANG) != 0)
+            break;
+        pause_ms(50);
+    }
+    return false;
 }
 
 bool ShowRunner::start_show(const std::string& program, const std::vector<std::string>& env)
