@@ -65,6 +65,7 @@ const std::vector<Generator>& generators()
 {
     static const std::vector<Generator> list = {
         {"score", "music/kelmora.ogg, script/markers.txt and timeline.png from the score", generate_score},
+        {"loading", "textures/loading.jpg, the loading picture", generate_loading_picture},
     };
     return list;
 }

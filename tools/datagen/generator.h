@@ -51,3 +51,4 @@ int run_generators(const std::string& root, const std::vector<std::string>& only
 
 // The generators (one source file each).
 bool generate_score(DataContext& data);
+bool generate_loading_picture(DataContext& data);
