@@ -1,0 +1,303 @@
+#include "core/display.h"
+#include "core/resource_path.h"
+#include "mesh_files/material.h"
+
+#include <IL/il.h>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "support/gl_context.h"
+#include "support/show_runner.h"
+
+namespace {
+
+struct parsed
+{
+    std::vector<cMaterial> materials;
+    std::string err;
+};
+
+parsed parse(const std::string& text)
+{
+    cMtlLoader loader;
+    std::istringstream in(text);
+    testing::internal::CaptureStderr();
+    loader.parse(in, "test.mtl");
+    parsed p;
+    p.err = testing::internal::GetCapturedStderr();
+    p.materials = loader.materials;
+    return p;
+}
+
+void write_png(const std::string& path)
+{
+    unsigned char data[4 * 4 * 3] = {};
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ilTexImage(4, 4, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, data);
+    ilEnable(IL_FILE_OVERWRITE);
+    ilSaveImage(path.c_str());
+    ilDeleteImages(1, &image);
+}
+
+} // namespace
+
+// --- parsing -------------------------------------------------------------------------
+
+TEST(MtlParse, newmtl_first_then_blanks_and_comments_gives_one_material_with_defaults)
+{
+    parsed p = parse("newmtl plain\n\n   \n# a comment\n\t# another\n");
+    EXPECT_EQ("", p.err);
+    ASSERT_EQ(1u, p.materials.size());
+    const cMaterial& m = p.materials[0];
+    EXPECT_EQ("plain", m.name);
+    EXPECT_EQ(0.0f, m.diffuse[0]);
+    EXPECT_EQ(0.0f, m.diffuse[3]);
+    EXPECT_EQ(0, m.illum);
+    EXPECT_EQ(1.0f, m.alpha);
+    EXPECT_EQ(1.0f, m.optical_density);
+}
+
+TEST(MtlParse, a_key_before_newmtl_is_an_error_naming_the_line_and_leaves_no_materials)
+{
+    parsed p = parse("Kd 1 0 0\nnewmtl late\n");
+    EXPECT_TRUE(p.materials.empty());
+    EXPECT_NE(std::string::npos, p.err.find("## ERROR in ")) << p.err;
+    EXPECT_NE(std::string::npos,
+              p.err.find(": no 'newmtl' entry was found previous to line 1. Failed to load .mtl-file!!\n"))
+        << p.err;
+}
+
+TEST(MtlParse, tr_averages_its_three_values_and_a_later_d_overrides_it)
+{
+    parsed p = parse("newmtl glass\nTr 0.2 0.4 0.6\n");
+    ASSERT_EQ(1u, p.materials.size());
+    EXPECT_NEAR(0.4f, p.materials[0].alpha, 1e-6f);
+    p = parse("newmtl glass\nTr 0.2 0.4 0.6\nd 1\n");
+    EXPECT_EQ(1.0f, p.materials[0].alpha);
+}
+
+TEST(MtlParse, ka_sets_rgb_and_keeps_the_alpha)
+{
+    parsed p = parse("newmtl m\nKa 0.1 0.2 0.3\nKd 1 1 1\nKs 0.5 0.5 0.5\nNs 12\nillum 2\nNi 1.45\n");
+    const cMaterial& m = p.materials[0];
+    EXPECT_FLOAT_EQ(0.2f, m.ambient[1]);
+    EXPECT_EQ(0.0f, m.ambient[3]);
+    EXPECT_EQ(1.0f, m.diffuse[2]);
+    EXPECT_EQ(0.5f, m.specular[0]);
+    EXPECT_EQ(12.0f, m.shininess);
+    EXPECT_EQ(2, m.illum);
+    EXPECT_FLOAT_EQ(1.45f, m.optical_density);
+}
+
+TEST(MtlParse, map_keys_take_the_file_name_after_their_options)
+{
+    parsed p = parse("newmtl m\nmap_Kd -o 0.1 diffuse.jpg\nmap_Ka -clamp on ambient.jpg\n"
+                     "map_Ks -s 1 2 3 -bm 0.5 spec.png\nbump -imfchan r b.png -bm 1.5\nmap_d mask.png\n");
+    EXPECT_EQ("", p.err);
+    const cMaterial& m = p.materials[0];
+    EXPECT_EQ("diffuse.jpg", m.diffuse_map);
+    EXPECT_EQ("ambient.jpg", m.ambient_map);
+    EXPECT_EQ("spec.png", m.specular_map);
+    EXPECT_EQ("b.png", m.bump_map);
+    EXPECT_EQ("mask.png", m.dissolve_map);
+}
+
+TEST(MtlParse, keys_missing_their_values_are_skipped_with_a_warning)
+{
+    parsed p = parse("newmtl m\nKa 0.5 0.5\nmap_Kd -o 1\nillum\nd\nnewmtl\nKd 1 1 1\n");
+    ASSERT_EQ(1u, p.materials.size());
+    const cMaterial& m = p.materials[0];
+    EXPECT_EQ(0.0f, m.ambient[0]);
+    EXPECT_EQ("", m.diffuse_map);
+    EXPECT_EQ(1.0f, m.alpha);
+    EXPECT_EQ(1.0f, m.diffuse[0]);
+    for (int line : {2, 3, 4, 5, 6})
+        EXPECT_NE(std::string::npos, p.err.find("# WARNING: missing value encountered in \"test.mtl\" line " +
+                                                std::to_string(line) + ". Skipping...\n"))
+            << line << ": " << p.err;
+}
+
+TEST(MtlParse, unknown_keys_give_both_warnings_and_are_skipped)
+{
+    parsed p = parse("newmtl m\nKe 1 1 1\nd 0.5\n");
+    EXPECT_EQ("# WARNING, unknown token \"Ke\"\n"
+              "# WARNING: unknown token encountered in \"test.mtl\" line 2. Skipping...\n",
+              p.err);
+    EXPECT_EQ(0.5f, p.materials[0].alpha);
+}
+
+TEST(MtlParse, an_unreadable_file_is_an_error_line_and_an_empty_list)
+{
+    cMtlLoader loader;
+    loader.materials.emplace_back("stale");
+    testing::internal::CaptureStderr();
+    loader.load("/nonexistent/x.mtl");
+    EXPECT_EQ("## ERROR: Couldn't open /nonexistent/x.mtl\n", testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(loader.materials.empty());
+}
+
+TEST(MtlParse, public_sample_files_load_their_materials)
+{
+    if (shared_testdata_dir().empty())
+        GTEST_SKIP() << "no shared test data";
+    std::string obj = shared_testdata_dir() + "/obj/";
+    cMtlLoader loader;
+    testing::internal::CaptureStderr();
+    loader.load(obj + "pywavefront/fixtures/simple_parsetest.mtl");
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(2u, loader.materials.size());
+    EXPECT_EQ("kd.png", loader.materials[0].diffuse_map);
+    EXPECT_NE(std::string::npos, err.find("unknown token \"map_Ns\"")) << err;
+
+    testing::internal::CaptureStderr();
+    loader.load(obj + "tinyobjloader/texture-options-issue-85.mtl");
+    testing::internal::GetCapturedStderr();
+    ASSERT_FALSE(loader.materials.empty());
+    for (const cMaterial& m : loader.materials)
+        EXPECT_TRUE(m.diffuse_map.empty() || m.diffuse_map[0] != '-') << m.name << ": " << m.diffuse_map;
+}
+
+// --- copies -----------------------------------------------------------------------------
+
+TEST(MaterialCopies, copy_construction_keeps_the_name_but_not_emission_or_textures)
+{
+    cMaterial_GL a("a");
+    a.diffuse[0] = 0.5f;
+    a.emission[0] = 1.0f;
+    a.diffuse_tex.reset(new cTexture(GL_TEXTURE_2D, 42));
+    cMaterial_GL b(a);
+    EXPECT_EQ("a", b.name);
+    EXPECT_EQ(0.5f, b.diffuse[0]);
+    EXPECT_EQ(0.0f, b.emission[0]);
+    EXPECT_FALSE(b.diffuse_tex);
+}
+
+TEST(MaterialCopies, assignment_keeps_the_target_name_and_gives_it_its_own_equal_handles)
+{
+    cMaterial_GL a("a"), b("b");
+    a.specular[1] = 0.25f;
+    a.emission[2] = 0.75f;
+    a.ambient_tex.reset(new cTexture(GL_TEXTURE_RECTANGLE_ARB, 7));
+    b.diffuse_tex.reset(new cTexture(GL_TEXTURE_2D, 9));
+    b = a;
+    EXPECT_EQ("b", b.name);
+    EXPECT_EQ(0.25f, b.specular[1]);
+    EXPECT_EQ(0.75f, b.emission[2]);
+    ASSERT_TRUE(b.ambient_tex);
+    EXPECT_NE(a.ambient_tex.get(), b.ambient_tex.get());
+    EXPECT_EQ(GLenum(GL_TEXTURE_RECTANGLE_ARB), b.ambient_tex->target);
+    EXPECT_EQ(7u, b.ambient_tex->id);
+    EXPECT_FALSE(b.diffuse_tex);
+
+    cMaterial plain("plain");
+    plain.shininess = 3.0f;
+    static_cast<cMaterial&>(b) = plain; // through the virtual slot
+    EXPECT_EQ("b", b.name);
+    EXPECT_EQ(3.0f, b.shininess);
+}
+
+// --- textures and GL state ----------------------------------------------------------------
+
+class MaterialGl : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!gl_test_context())
+            return;
+        init_image_library();
+        std::string dir = make_temp_dir();
+        for (const char* name : {"kd.png", "ka.png", "ks.png", "mask.png", "bump.png"})
+            write_png(dir + "/" + name);
+        get_resource_path()->push_searchpath(dir);
+    }
+    void SetUp() override { REQUIRE_GL_CONTEXT(); }
+};
+
+TEST_F(MaterialGl, load_textures_copies_alpha_into_all_four_colours)
+{
+    cMaterial_GL m(parse("newmtl m\nKa 1 1 1\nTr 0.2 0.4 0.6\n").materials[0]);
+    m.load_textures();
+    EXPECT_NEAR(0.4f, m.ambient[3], 1e-6f);
+    EXPECT_NEAR(0.4f, m.diffuse[3], 1e-6f);
+    EXPECT_NEAR(0.4f, m.specular[3], 1e-6f);
+    EXPECT_NEAR(0.4f, m.emission[3], 1e-6f);
+}
+
+TEST_F(MaterialGl, map_d_alone_becomes_the_diffuse_texture_repeated)
+{
+    cMaterial_GL m(parse("newmtl m\nmap_d mask.png\n").materials[0]);
+    m.load_textures();
+    ASSERT_TRUE(m.diffuse_tex);
+    GLint wrap = 0;
+    glBindTexture(m.diffuse_tex->target, m.diffuse_tex->id);
+    glGetTexParameteriv(m.diffuse_tex->target, GL_TEXTURE_WRAP_S, &wrap);
+    EXPECT_EQ(GL_REPEAT, wrap);
+}
+
+TEST_F(MaterialGl, map_kd_wins_over_map_d_which_is_then_not_loaded)
+{
+    size_t before = get_texture_manager()->cache.count("bump.png");
+    cMaterial_GL m(parse("newmtl m\nmap_Kd kd.png\nmap_d bump.png\nbump bump.png\n").materials[0]);
+    m.load_textures();
+    ASSERT_TRUE(m.diffuse_tex);
+    GLint wrap = 0;
+    glBindTexture(m.diffuse_tex->target, m.diffuse_tex->id);
+    glGetTexParameteriv(m.diffuse_tex->target, GL_TEXTURE_WRAP_S, &wrap);
+    EXPECT_EQ(GL_CLAMP, wrap);
+    EXPECT_EQ(before, get_texture_manager()->cache.count("bump.png"));
+    EXPECT_FALSE(m.bump_tex);
+}
+
+TEST_F(MaterialGl, specular_and_ambient_maps_fill_their_own_slots)
+{
+    cMaterial_GL m(parse("newmtl m\nmap_Ks ks.png\nmap_Ka ka.png\n").materials[0]);
+    m.load_textures();
+    ASSERT_TRUE(m.specular_tex);
+    ASSERT_TRUE(m.ambient_tex);
+    EXPECT_FALSE(m.diffuse_tex);
+    EXPECT_NE(m.specular_tex->id, m.ambient_tex->id);
+}
+
+TEST_F(MaterialGl, illum_3_sets_no_colours_but_still_binds_its_textures)
+{
+    cMaterial_GL m(parse("newmtl m\nillum 3\nKd 1 0 0\nmap_Kd kd.png\n").materials[0]);
+    m.load_textures();
+    const float sentinel[4] = {0.125f, 0.25f, 0.375f, 0.5f};
+    glPushAttrib(GL_LIGHTING_BIT | GL_TEXTURE_BIT | GL_ENABLE_BIT);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, sentinel);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, sentinel);
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    m.apply();
+    float emission[4], ambient[4], diffuse[4];
+    glGetMaterialfv(GL_FRONT, GL_EMISSION, emission);
+    glGetMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    GLboolean enabled = glIsEnabled(GL_TEXTURE_2D);
+    glPopAttrib();
+    EXPECT_EQ(0.125f, emission[0]);
+    EXPECT_EQ(0.25f, ambient[1]);
+    EXPECT_EQ(1.0f, diffuse[1]); // the diffuse texture's white
+    EXPECT_EQ(GLint(m.diffuse_tex->id), bound);
+    EXPECT_TRUE(enabled);
+}
+
+TEST_F(MaterialGl, illum_0_shows_the_diffuse_colour_as_emission)
+{
+    cMaterial_GL m(parse("newmtl m\nillum 0\nKd 0.5 0.25 1\n").materials[0]);
+    m.load_textures();
+    glPushAttrib(GL_LIGHTING_BIT);
+    m.apply();
+    float emission[4], specular[4];
+    glGetMaterialfv(GL_FRONT, GL_EMISSION, emission);
+    glGetMaterialfv(GL_BACK, GL_SPECULAR, specular);
+    glPopAttrib();
+    EXPECT_EQ(0.25f, emission[1]);
+    EXPECT_EQ(1.0f, emission[3]);
+    EXPECT_EQ(0.0f, specular[0]);
+}
