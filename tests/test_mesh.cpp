@@ -1,0 +1,225 @@
+#include "mesh_files/mesh.h"
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include "support/gl_context.h"
+
+namespace {
+
+const int WIDTH = 64, HEIGHT = 32;
+
+// Queries the show itself never makes.
+GLboolean is_buffer(GLuint id)
+{
+    auto fn = reinterpret_cast<PFNGLISBUFFERARBPROC>(platform_gl_get_proc("glIsBufferARB"));
+    return fn(id);
+}
+
+GLint buffer_size(GLuint id)
+{
+    auto fn = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVARBPROC>(platform_gl_get_proc("glGetBufferParameterivARB"));
+    GLint size = -1;
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, id);
+    fn(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    return size;
+}
+
+// A colour target of WIDTH x HEIGHT, bound while the object lives, with a
+// unit-square 2D view.
+class Offscreen
+{
+public:
+    Offscreen()
+    {
+        glGenFramebuffersEXT(1, &fbo_);
+        glGenRenderbuffersEXT(1, &colour_);
+        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colour_);
+        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, WIDTH, HEIGHT);
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo_);
+        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour_);
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glViewport(0, 0, WIDTH, HEIGHT);
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        glDisable(GL_CULL_FACE);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glOrtho(0, 1, 0, 1, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    ~Offscreen()
+    {
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        glPopAttrib();
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+        glDeleteRenderbuffersEXT(1, &colour_);
+        glDeleteFramebuffersEXT(1, &fbo_);
+    }
+    std::vector<int> pixel(int x, int y) const
+    {
+        unsigned char p[4] = {};
+        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return {p[0], p[1], p[2]};
+    }
+
+private:
+    GLuint fbo_ = 0, colour_ = 0;
+};
+
+// Two quads side by side (left: vertices 0-3, right: 4-7), and eight
+// degenerate triangles before them, so that group 0 holds 30 indices (the
+// degenerate ones and the left quad) and group 1 the right quad's 6.
+void fill_two_halves(cMeshObj& mesh)
+{
+    mesh.positions = {0, 0, 0, 0.5f, 0, 0, 0.5f, 1, 0, 0, 1, 0, 0.5f, 0, 0, 1, 0, 0, 1, 1, 0, 0.5f, 1, 0};
+    for (int i = 0; i < 8; i++)
+        mesh.indices.insert(mesh.indices.end(), {0, 0, 0});
+    mesh.indices.insert(mesh.indices.end(), {0, 1, 2, 0, 2, 3, 4, 5, 6, 4, 6, 7});
+    mesh.groups = {0, 30, 36};
+    mesh.flags = MESH_GROUPS;
+    mesh.materials.emplace_back("red");
+    mesh.materials.emplace_back("blue");
+    const float red[4] = {1, 0, 0, 1}, blue[4] = {0, 0, 1, 1};
+    std::copy(red, red + 4, mesh.materials[0].diffuse);
+    std::copy(blue, blue + 4, mesh.materials[1].diffuse);
+    // illum 0: the diffuse colour shows as emission, unlit.
+}
+
+class Mesh : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        REQUIRE_GL_CONTEXT();
+    }
+};
+
+} // namespace
+
+TEST_F(Mesh, per_group_draws_use_each_groups_count_and_byte_offset_with_its_material)
+{
+    cMeshObj mesh;
+    fill_two_halves(mesh);
+    mesh.upload();
+    Offscreen target;
+    glEnable(GL_LIGHTING);
+    mesh.draw();
+    EXPECT_EQ((std::vector<int>{255, 0, 0}), target.pixel(10, 16));
+    EXPECT_EQ((std::vector<int>{0, 0, 255}), target.pixel(50, 16));
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST_F(Mesh, after_clear_materials_one_batch_draws_everything_with_the_callers_state)
+{
+    cMeshObj mesh;
+    fill_two_halves(mesh);
+    mesh.clear_materials();
+    EXPECT_FALSE(mesh.flags & MESH_GROUPS);
+    EXPECT_TRUE(mesh.materials.empty());
+    mesh.upload();
+    Offscreen target;
+    glDisable(GL_LIGHTING);
+    glColor3f(0, 1, 0);
+    mesh.draw();
+    EXPECT_EQ((std::vector<int>{0, 255, 0}), target.pixel(10, 16));
+    EXPECT_EQ((std::vector<int>{0, 255, 0}), target.pixel(50, 16));
+}
+
+TEST_F(Mesh, groups_past_the_indices_or_the_materials_never_read_past_them)
+{
+    cMeshObj mesh;
+    fill_two_halves(mesh);
+    mesh.groups = {0, 30, 36, 600, 36};
+    mesh.materials.pop_back(); // group 1 has no material
+    mesh.upload();
+    Offscreen target;
+    glEnable(GL_LIGHTING);
+    glDisable(GL_COLOR_MATERIAL);
+    mesh.draw();
+    EXPECT_EQ((std::vector<int>{255, 0, 0}), target.pixel(10, 16));
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST_F(Mesh, drawing_leaves_only_the_arrays_it_found_and_no_buffer_bound)
+{
+    cMeshObj mesh;
+    fill_two_halves(mesh);
+    mesh.flags = MESH_NORMALS | MESH_TEXCOORDS;
+    mesh.normals.assign(mesh.positions.size(), 0.0f);
+    mesh.texcoords.assign(16, 0.0f);
+    mesh.upload();
+    Offscreen target;
+    mesh.draw();
+    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+    GLint bound = -1;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &bound);
+    EXPECT_EQ(0, bound);
+    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING_ARB, &bound);
+    EXPECT_EQ(0, bound);
+}
+
+TEST_F(Mesh, empty_arrays_upload_zero_bytes_and_whole_elements_only)
+{
+    cMeshObj mesh;
+    mesh.positions = {1, 2, 3, 4, 5, 6, 7}; // two whole vertices and a stray float
+    mesh.upload();
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+    EXPECT_EQ(24, buffer_size(mesh.get_buffer(0)->id));
+    for (int i : {1, 2})
+        EXPECT_EQ(0, buffer_size(mesh.get_buffer(i)->id)) << i;
+}
+
+TEST_F(Mesh, release_buffers_then_destruction_deletes_each_buffer_once)
+{
+    GLuint released[4];
+    {
+        cMeshObj mesh;
+        for (int i = 0; i < 4; i++)
+            released[i] = mesh.get_buffer(i)->id;
+        mesh.release_buffers();
+        for (int i = 0; i < 4; i++) {
+            EXPECT_EQ(0u, mesh.get_buffer(i)->id);
+            EXPECT_FALSE(is_buffer(released[i]));
+        }
+        mesh.release_buffers(); // safe twice
+    }
+    // New buffers may reuse the released names; destroying the mesh above
+    // must not have deleted them.
+    GLuint fresh[4];
+    glGenBuffersARB(4, fresh);
+    for (GLuint id : fresh) {
+        glBindBufferARB(GL_ARRAY_BUFFER_ARB, id);
+        glBufferDataARB(GL_ARRAY_BUFFER_ARB, 4, nullptr, GL_STATIC_DRAW_ARB);
+    }
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    {
+        cMeshObj other;
+        other.release_buffers();
+    }
+    for (GLuint id : fresh)
+        EXPECT_TRUE(is_buffer(id)) << id;
+    glDeleteBuffersARB(4, fresh);
+}
+
+TEST_F(Mesh, buffer_index_4_ends_the_program_with_unknown_vbo)
+{
+    EXPECT_EXIT(
+        {
+            cMeshObj mesh;
+            mesh.get_buffer(4);
+        },
+        testing::ExitedWithCode(255), "^# ERROR in .*mesh.cpp line [0-9]+: Unknown vbo. Exiting...\n$");
+}
