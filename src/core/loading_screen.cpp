@@ -2,8 +2,12 @@
 
 #include "display.h"
 #include "gl_ext.h"
+#include "textures/texture_manager.h"
 
 namespace {
+
+// The picture, a bare name found on the search paths.
+const char* const LOADING_IMAGE = "loading.jpg";
 
 // The picture is 1024 x 768 pixels; the bar is placed in its pixels.
 const float PICTURE_WIDTH = 1024.0f;
@@ -38,7 +42,7 @@ void loading_bar_corners(float p, float out[8])
     }
 }
 
-cLoadingScreen::cLoadingScreen() : texture_target(0), texture_name(0)
+cLoadingScreen::cLoadingScreen() : texture(nullptr)
 {
     glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT);
     glGetIntegerv(GL_VIEWPORT, saved_viewport);
@@ -48,8 +52,7 @@ cLoadingScreen::cLoadingScreen() : texture_target(0), texture_name(0)
     cDisplay* display = get_display();
     glViewport(0, 0, display->width, display->height);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    // The picture "loading.jpg" (mipmaps requested, GL_CLAMP) joins here once
-    // the texture manager exists; draw() skips it while texture_name is 0.
+    texture = get_texture_manager()->get_texture(LOADING_IMAGE, true, GL_CLAMP);
 }
 
 cLoadingScreen::~cLoadingScreen()
@@ -62,6 +65,8 @@ cLoadingScreen::~cLoadingScreen()
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glPopAttrib();
+    delete texture;
+    texture = nullptr;
 }
 
 void cLoadingScreen::draw(float progress)
@@ -70,10 +75,10 @@ void cLoadingScreen::draw(float progress)
     load_unit_square_view();
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 
-    if (texture_name != 0) {
+    if (texture) {
         // Rectangle texture: coordinates in texels.
-        glEnable(texture_target);
-        glBindTexture(texture_target, texture_name);
+        glEnable(texture->target);
+        glBindTexture(texture->target, texture->id);
         glBegin(GL_QUADS);
         glTexCoord2f(0, 0);
         glVertex3f(0, 0, 0);
@@ -84,8 +89,8 @@ void cLoadingScreen::draw(float progress)
         glTexCoord2f(0, PICTURE_HEIGHT);
         glVertex3f(0, 1, 0);
         glEnd();
-        glBindTexture(texture_target, 0);
-        glDisable(texture_target);
+        glBindTexture(texture->target, 0);
+        glDisable(texture->target);
     }
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_TEXTURE_RECTANGLE_ARB);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+class cTexture;
+
 class cLoadingScreen
 {
 public:
@@ -18,11 +20,9 @@ public:
 
     int32_t saved_viewport[4]; // x, y, width, height
     float saved_clear_colour[4];
-    // The picture "loading.jpg" as a texture (GL target and name). Comes from
-    // the texture manager; until that exists both stay 0 and only the bar is
-    // drawn.
-    uint32_t texture_target;
-    uint32_t texture_name;
+    // The picture "loading.jpg" from the texture manager (a 1024 x 768 image,
+    // so a rectangle texture); the handle is owned, the GL texture is not.
+    cTexture* texture;
 };
 
 // The bar's four corners at progress p, in the unit square (x right, y up):
