@@ -66,11 +66,35 @@ TEST_F(RealShow, one_space_press_prints_exactly_one_beat_line)
     // Keys are read only once the loading phase is over: a press and its
     // release queued during it meet in one poll and leave no beat.
     ASSERT_TRUE(runner_.wait_for_out("# fmod starting playback...", k_start_ms)) << runner_.err();
-    ASSERT_TRUE(runner_.press_key("space", 300));
+    // Held until the beat line shows, however long a frame takes.
+    ASSERT_TRUE(runner_.key_down("space"));
     ASSERT_TRUE(runner_.wait_for_err("beat ", k_start_ms)) << runner_.err();
+    ASSERT_TRUE(runner_.key_up("space"));
     ASSERT_TRUE(runner_.send_key("q"));
     ShowResult result = runner_.wait_exit(k_exit_ms);
     expect_clean_exit(result);
     EXPECT_EQ(1u, count_of(result.err, "beat ")) << result.err;
+    EXPECT_EQ(std::string::npos, result.err.find("## ERROR")) << result.err;
+}
+
+TEST_F(RealShow, start_up_reports_profiles_then_the_stream_then_playback_in_order)
+{
+    ASSERT_TRUE(runner_.wait_for_out("# fmod starting playback...", k_start_ms)) << runner_.out() << runner_.err();
+    ASSERT_TRUE(runner_.send_key("q"));
+    ShowResult result = runner_.wait_exit(k_exit_ms);
+    expect_clean_exit(result);
+    const char* in_order[] = {
+        "Chose cg_profile:\tCG_PROFILE_ARBVP1\n",
+        "Chose fragment_profile: CG_PROFILE_ARBFP1\n",
+        "# fmod loaded stream \"../data/music/kelmora.ogg\" [length: ",
+        "# fmod starting playback...\n",
+        "requested exit\n",
+    };
+    size_t at = 0;
+    for (const char* line : in_order) {
+        size_t found = result.out.find(line, at);
+        ASSERT_NE(std::string::npos, found) << "missing or out of order: " << line << "\n" << result.out;
+        at = found + 1;
+    }
     EXPECT_EQ(std::string::npos, result.err.find("## ERROR")) << result.err;
 }

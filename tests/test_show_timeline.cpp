@@ -144,8 +144,9 @@ TEST_F(ShowTimeline, without_a_script_the_show_runs_with_no_scene_and_beat_count
                          "Error reading file \"../data/script/markers.txt in cEventQueue_factory::loadFile\n"));
     ASSERT_TRUE(runner_.wait_for_err("# warning, no scene selected in cSceneManager::draw_current\n", EXIT_MS));
 
-    ASSERT_TRUE(runner_.press_key("space", 100));
+    ASSERT_TRUE(runner_.key_down("space"));
     ASSERT_TRUE(runner_.wait_for_err("beat ", EXIT_MS)) << runner_.err();
+    ASSERT_TRUE(runner_.key_up("space"));
     ASSERT_TRUE(runner_.send_key("q"));
     ShowResult result = runner_.wait_exit(EXIT_MS);
     EXPECT_EQ(0, result.exit_code);

@@ -205,11 +205,13 @@ bool ShowRunner::send_key(const std::string& key)
     return run_command({"xdotool", "key", key}, display_) == 0;
 }
 
-bool ShowRunner::press_key(const std::string& key, int hold_ms)
+bool ShowRunner::key_down(const std::string& key)
 {
-    if (run_command({"xdotool", "keydown", key}, display_) != 0)
-        return false;
-    pause_ms(hold_ms);
+    return run_command({"xdotool", "keydown", key}, display_) == 0;
+}
+
+bool ShowRunner::key_up(const std::string& key)
+{
     return run_command({"xdotool", "keyup", key}, display_) == 0;
 }
 

@@ -36,8 +36,10 @@ public:
     // xdotool key NAME ("space", "q", "Escape") on the server: press and
     // release at once, so both may reach the show in the same frame.
     bool send_key(const std::string& key);
-    // A press held for hold_ms before its release, as a person types.
-    bool press_key(const std::string& key, int hold_ms);
+    // A press and a release sent apart (xdotool keydown / keyup), for a key
+    // held across frames as a person holds it.
+    bool key_down(const std::string& key);
+    bool key_up(const std::string& key);
     // Asks the show's window to close (WM_DELETE_WINDOW), as a window
     // manager's close button does.
     bool send_close();
