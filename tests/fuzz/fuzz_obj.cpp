@@ -3,6 +3,7 @@
 // corners when normals are made) stop before the exit.
 #include "mesh_files/obj_loader.h"
 
+#include <iostream>
 #include <sstream>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
