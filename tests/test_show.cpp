@@ -26,7 +26,11 @@ protected:
         if (!runner_.start_server())
             GTEST_SKIP() << "Xvfb could not be started";
         ASSERT_TRUE(runner_.start_show());
-        ASSERT_TRUE(runner_.wait_for_window(k_start_ms)) << runner_.err();
+        if (!runner_.wait_for_window(k_start_ms)) {
+            ShowResult r = runner_.wait_exit(1000);
+            FAIL() << "no window; exited " << r.exited << " code " << r.exit_code << "\nout:\n" << r.out
+                   << "\nerr:\n" << r.err;
+        }
     }
 
     void expect_clean_exit(const ShowResult& result)

@@ -33,9 +33,17 @@ void pause_ms(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// Windows may vanish while they are walked (SDL replaces its windows while
+// it sets the video mode): such errors mean "not this one", not "abort".
+int ignore_x_error(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 // Depth-first search for a window whose name is name.
 Window find_window(Display* dpy, Window root, const char* name)
 {
+    XSetErrorHandler(ignore_x_error);
     char* window_name = nullptr;
     if (XFetchName(dpy, root, &window_name) && window_name) {
         bool match = std::strcmp(window_name, name) == 0;
@@ -107,8 +115,11 @@ bool ShowRunner::start_server()
         dup2(null_fd, 1);
         dup2(null_fd, 2);
         std::string fd = std::to_string(fds[1]);
+        // -noreset: an X server resets when its last client leaves and
+        // refuses connections while it does; the probe below and every
+        // xdotool call are such last clients.
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-               (char*)nullptr);
+               "-noreset", (char*)nullptr);
         _exit(127);
     }
     close(fds[1]);
