@@ -4,6 +4,7 @@
 #include "display.h"
 #include "gl_ext.h"
 #include "resource_path.h"
+#include "scenes/scene_placeholder.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "rendertargets/rendertarget_manager.h"
 #include "textures/texture_manager.h"
@@ -25,8 +26,8 @@ const int KEY_ESCAPE = 27;
 const int KEY_Q = 113;
 
 // The scene classes in the order of their switch events (s00 = index 0). An
-// index whose class is not written yet holds a grey stand-in, so that each
-// switch event still reaches the index it names.
+// index whose class is not written yet holds a placeholder that shows its
+// number, so that each switch event still reaches the index it names.
 const int SCENE_COUNT = 13;
 
 cScene* create_scene(int index, cClock* clock)
@@ -37,7 +38,7 @@ cScene* create_scene(int index, cClock* clock)
     // 8 cSceneWomanBox, 9 cSceneWildSpeaker, 10 cSceneVortex, 11 cSceneDiamond,
     // 12 cSceneTangled
     default:
-        return new cSceneDummy(clock);
+        return new cScenePlaceholder(index, clock);
     }
 }
 
@@ -204,9 +205,14 @@ void cDemo::run_frame()
     get_display()->swap();
 }
 
-void cDemo::run()
+void cDemo::start()
 {
     get_scene_manager()->start();
+}
+
+void cDemo::run()
+{
+    start();
     for (;;)
         run_frame();
 }

@@ -19,6 +19,10 @@ public:
     void init();
     // Starts the music and the show clock, then runs frames forever.
     void run();
+    // The first half of run: the music starts and the show's time origin is
+    // set. Tools that drive the frame loop themselves call this, then
+    // run_frame.
+    void start();
     // One pass of the frame loop: input, update, pacing, clear, draw, swap.
     void run_frame();
 };

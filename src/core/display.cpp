@@ -14,6 +14,7 @@
 namespace {
 
 cDisplay* g_display = nullptr;
+display_present_fn g_present_hook = nullptr;
 
 const SDL_GLattr k_attribute_order[DISPLAY_ATTRIBUTE_COUNT] = {
     SDL_GL_RED_SIZE,   SDL_GL_GREEN_SIZE,         SDL_GL_BLUE_SIZE,
@@ -127,8 +128,15 @@ void cDisplay::init_sdl()
     SDL_ShowCursor(SDL_DISABLE);
 }
 
+void display_set_present_hook(display_present_fn fn)
+{
+    g_present_hook = fn;
+}
+
 void cDisplay::swap()
 {
+    if (g_present_hook)
+        g_present_hook();
     SDL_GL_SwapBuffers();
 }
 

@@ -45,6 +45,13 @@ public:
 };
 
 cDisplay* get_display();
+
+// Called by cDisplay::swap just before the buffers are exchanged, while the
+// finished frame is still in the back buffer. The show sets none; a tool that
+// replays the show sets one to read frames back and to move a virtual clock
+// on by one display refresh. nullptr removes it.
+typedef void (*display_present_fn)();
+void display_set_present_hook(display_present_fn fn);
 // Deletes the settings object (exit handler, after SDL_Quit).
 void destroy_display();
 
