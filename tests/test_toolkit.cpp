@@ -16,6 +16,7 @@
 #include <IL/il.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -190,6 +191,22 @@ TEST(ToolkitMesh, materials_become_groups_in_the_order_added_and_merge_by_name)
     EXPECT_EQ("", m.materials[1].diffuse_map);
     EXPECT_EQ("stripes.png", m.materials[1].dissolve_map);
     EXPECT_EQ(2, m.materials[1].illum);
+    // Sorting into groups keeps every triangle as built, corners in order.
+    auto corners = [](const std::vector<float>& positions, const std::vector<uint32_t>& indices) {
+        std::vector<std::vector<float>> out;
+        for (size_t t = 0; t < indices.size(); t += 3) {
+            std::vector<float> tri;
+            for (int k = 0; k < 3; ++k)
+                tri.insert(tri.end(), positions.begin() + 3 * indices[t + k], positions.begin() + 3 * indices[t + k] + 3);
+            out.push_back(tri);
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    std::vector<float> built;
+    for (const Mesh::Vertex& v : mesh.get_vertices())
+        built.insert(built.end(), {v.position.x, v.position.y, v.position.z});
+    EXPECT_EQ(corners(built, mesh.get_triangles()), corners(m.positions, m.indices));
 
     // A mesh without materials draws as one batch.
     cMeshObj_data plain = write_and_load(box({1, 1, 1}));
