@@ -290,6 +290,7 @@ TEST(SceneBase, constructor_gives_the_camera_defaults_and_the_clock)
 TEST(SceneManagerGl, loading_phase_loads_every_scene_in_order_and_lasts_five_seconds)
 {
     REQUIRE_GL_CONTEXT();
+    use_release_data();
     Log log;
     cSceneManager manager;
     for (int i = 0; i < 3; ++i)

@@ -2,6 +2,8 @@
 
 #include "core/display.h"
 #include "core/gl_ext.h"
+#include "core/resource_path.h"
+#include "show_runner.h"
 
 #include <SDL/SDL.h>
 #include <cstdlib>
@@ -44,4 +46,16 @@ bool gl_test_context()
 const char* gl_context_error()
 {
     return g_error.c_str();
+}
+
+void use_release_data()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    init_image_library();
+    cResourcePath* paths = get_resource_path();
+    for (const char* dir : {"/src/shaders", "/data", "/data/models", "/data/music", "/data/textures"})
+        paths->push_searchpath(build_dir() + dir);
 }

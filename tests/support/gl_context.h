@@ -10,6 +10,12 @@
 bool gl_test_context();
 const char* gl_context_error();
 
+// Puts the build's release folder (its shaders and data tree) on the global
+// search paths, absolute, as start-up does relative to bin/, and starts the
+// image library. For tests that load what the show loads ("loading.jpg").
+// Once per process; needs the context.
+void use_release_data();
+
 // Skips the current test when no GL context can be had.
 #define REQUIRE_GL_CONTEXT()                                                  \
     do {                                                                      \
