@@ -94,12 +94,12 @@ TEST(MtlParse, ka_sets_rgb_and_keeps_the_alpha)
 TEST(MtlParse, map_keys_take_the_file_name_after_their_options)
 {
     parsed p = parse("newmtl m\nmap_Kd -o 0.1 diffuse.jpg\nmap_Ka -clamp on ambient.jpg\n"
-                     "map_Ks -s 1 2 3 -bm 0.5 spec.png\nbump -imfchan r b.png -bm 1.5\nmap_d mask.png\n");
+                     "map_Ks -s 1 2 3 -bm 0.5 shine.png\nbump -imfchan r b.png -bm 1.5\nmap_d mask.png\n");
     EXPECT_EQ("", p.err);
     const cMaterial& m = p.materials[0];
     EXPECT_EQ("diffuse.jpg", m.diffuse_map);
     EXPECT_EQ("ambient.jpg", m.ambient_map);
-    EXPECT_EQ("spec.png", m.specular_map);
+    EXPECT_EQ("shine.png", m.specular_map);
     EXPECT_EQ("b.png", m.bump_map);
     EXPECT_EQ("mask.png", m.dissolve_map);
 }

@@ -240,7 +240,7 @@ void cSoundModule_fmod::init()
     wanted.samples = DEVICE_SAMPLES;
     wanted.callback = audio_callback;
     wanted.userdata = this;
-    // Without an obtained spec SDL converts to the device's format itself.
+    // Without an obtained format SDL converts to the device's format itself.
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0 || SDL_OpenAudio(&wanted, nullptr) < 0) {
         std::cerr << SDL_GetError() << std::flush;
         exit(1);
