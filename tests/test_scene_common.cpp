@@ -1,0 +1,352 @@
+#include "scenes/scene_common.h"
+
+#include "core/display.h"
+#include "core/gl_ext.h"
+#include "core/resource_path.h"
+#include "mesh_files/bzobj_writer.h"
+#include "mesh_files/mesh.h"
+#include "platform/platform.h"
+#include "scenes/camera_path.h"
+#include "scenes/overlay.h"
+#include "shaders/cShdNotex.h"
+#include "support/gl_context.h"
+#include "support/show_runner.h"
+#include "textures/texture_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// --- time ---------------------------------------------------------------------
+
+cClock clock_at(int32_t start, int32_t prev, int32_t now)
+{
+    cClock c;
+    c.start = start;
+    c.prev = prev;
+    c.now = now;
+    return c;
+}
+
+TEST(SceneTime, show_time_event_age_and_frame_time_are_differences_of_the_clock)
+{
+    const cClock c = clock_at(1000, 66230, 66250);
+    EXPECT_EQ(65250, scene_time(&c));
+    EXPECT_EQ(250, event_age(&c, 65000));
+    EXPECT_EQ(-750, event_age(&c, 66000)); // an event still ahead
+    EXPECT_EQ(20, frame_time(&c));
+}
+
+TEST(SceneTime, ramp_rises_from_the_event_and_holds_at_one_after_its_length)
+{
+    EXPECT_FLOAT_EQ(0.0f, ramp01(-50, 300));
+    EXPECT_FLOAT_EQ(0.0f, ramp01(0, 300));
+    EXPECT_FLOAT_EQ(0.5f, ramp01(150, 300));
+    EXPECT_FLOAT_EQ(1.0f, ramp01(300, 300));
+    EXPECT_FLOAT_EQ(1.0f, ramp01(100000, 300));
+    EXPECT_FLOAT_EQ(1.0f, ramp01(5, 0)); // no length: already over, never a division by zero
+}
+
+TEST(SceneTime, smoothstep_is_flat_at_both_ends_and_symmetric_about_the_middle)
+{
+    EXPECT_FLOAT_EQ(0.0f, smoothstep(0.0f));
+    EXPECT_FLOAT_EQ(1.0f, smoothstep(1.0f));
+    EXPECT_FLOAT_EQ(0.5f, smoothstep(0.5f));
+    EXPECT_FLOAT_EQ(0.15625f, smoothstep(0.25f));
+    EXPECT_FLOAT_EQ(1.0f - smoothstep(0.25f), smoothstep(0.75f));
+}
+
+TEST(SceneTime, clamps_keep_values_inside_their_bounds)
+{
+    EXPECT_FLOAT_EQ(0.0f, clamp01(-0.5f));
+    EXPECT_FLOAT_EQ(0.3f, clamp01(0.3f));
+    EXPECT_FLOAT_EQ(1.0f, clamp01(7.0f));
+    EXPECT_FLOAT_EQ(3.0f, clampf(5.0f, -2.0f, 3.0f));
+    EXPECT_FLOAT_EQ(-2.0f, clampf(-9.0f, -2.0f, 3.0f));
+}
+
+// --- the scene light ------------------------------------------------------------
+
+TEST(SceneLight, a_new_light_is_a_white_point_light_on_light_zero)
+{
+    cSceneLight light;
+    EXPECT_EQ(GLenum(GL_LIGHT0), light.light);
+    EXPECT_FLOAT_EQ(1.0f, light.position[3]);
+    for (float c : light.colour)
+        EXPECT_FLOAT_EQ(1.0f, c);
+}
+
+TEST(SceneLight, colour_lights_diffuse_and_specular_and_both_ambients_go_black)
+{
+    REQUIRE_GL_CONTEXT();
+    const float grey[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_AMBIENT, grey);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, grey);
+
+    cSceneLight light;
+    const float colour[4] = {0.2f, 0.4f, 0.6f, 0.8f};
+    std::copy(colour, colour + 4, light.colour);
+    light.apply_colour();
+
+    float diffuse[4], specular[4], ambient[4], model_ambient[4];
+    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glGetLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+    glGetLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glGetFloatv(GL_LIGHT_MODEL_AMBIENT, model_ambient);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(colour[i], diffuse[i]) << i;
+        EXPECT_FLOAT_EQ(colour[i], specular[i]) << i;
+        EXPECT_FLOAT_EQ(0.0f, ambient[i]) << i;
+        EXPECT_FLOAT_EQ(0.0f, model_ambient[i]) << i;
+    }
+}
+
+TEST(SceneLight, position_is_placed_by_the_modelview_current_when_applied)
+{
+    REQUIRE_GL_CONTEXT();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(10.0f, 0.0f, -5.0f);
+    cSceneLight light;
+    const float at[4] = {1.0f, 2.0f, 3.0f, 1.0f};
+    std::copy(at, at + 4, light.position);
+    light.apply_position();
+    glPopMatrix();
+
+    float eye[4];
+    glGetLightfv(GL_LIGHT0, GL_POSITION, eye);
+    EXPECT_FLOAT_EQ(11.0f, eye[0]);
+    EXPECT_FLOAT_EQ(2.0f, eye[1]);
+    EXPECT_FLOAT_EQ(-2.0f, eye[2]);
+    EXPECT_FLOAT_EQ(1.0f, eye[3]);
+}
+
+// --- loading ----------------------------------------------------------------------
+
+class TestScene : public cScene
+{
+public:
+    TestScene() : cScene(nullptr) {}
+    void load() override {}
+    void init() override {}
+    void exit() override {}
+    void draw() override {}
+    void handle_event(const demo_event*) override {}
+    void update() override {}
+};
+
+// One triangle with one material group.
+cMeshObj_data one_triangle()
+{
+    cMeshObj_data mesh;
+    mesh.flags = MESH_NORMALS | MESH_GROUPS;
+    mesh.positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    mesh.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1};
+    mesh.indices = {0, 1, 2};
+    mesh.groups = {0, 3};
+    mesh.materials.push_back(cMaterial_GL("plain"));
+    return mesh;
+}
+
+// A 4 x 4 RGB PNG image.
+void write_png(const std::string& path)
+{
+    std::vector<unsigned char> raw;
+    for (int y = 0; y < 4; ++y) {
+        raw.push_back(0); // filter: none
+        for (int i = 0; i < 12; ++i)
+            raw.push_back((unsigned char)(y * 40 + i * 10));
+    }
+    uLongf packed_size = compressBound(raw.size());
+    std::vector<unsigned char> packed(packed_size);
+    compress(packed.data(), &packed_size, raw.data(), raw.size());
+    packed.resize(packed_size);
+
+    std::ofstream out(path, std::ios::binary);
+    auto be32 = [&](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.put(char((v >> shift) & 0xFF));
+    };
+    auto chunk = [&](const char* type, const std::vector<unsigned char>& data) {
+        be32(uint32_t(data.size()));
+        std::vector<unsigned char> typed(type, type + 4);
+        typed.insert(typed.end(), data.begin(), data.end());
+        out.write(reinterpret_cast<const char*>(typed.data()), std::streamsize(typed.size()));
+        be32(uint32_t(crc32(0, typed.data(), uInt(typed.size()))));
+    };
+    out.write("\x89PNG\r\n\x1a\n", 8);
+    chunk("IHDR", {0, 0, 0, 4, 0, 0, 0, 4, 8, 2, 0, 0, 0});
+    chunk("IDAT", packed);
+    chunk("IEND", {});
+}
+
+GLint buffer_size(GLuint id)
+{
+    auto fn = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVARBPROC>(platform_gl_get_proc("glGetBufferParameterivARB"));
+    GLint size = -1;
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, id);
+    fn(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    return size;
+}
+
+class SceneLoad : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!gl_test_context())
+            return;
+        init_image_library();
+        dir = make_temp_dir();
+        std::string error;
+        ASSERT_TRUE(bobj_write_file(one_triangle(), dir + "/scl_kept.bzobj", &error)) << error;
+        ASSERT_TRUE(bobj_write_file(one_triangle(), dir + "/scl_plain.bzobj", &error)) << error;
+        write_png(dir + "/scl_tex.png");
+        std::ofstream(dir + "/scl_cam.pth") << "(0,0,0) (1,0,0) (0,0,1)\n(5,0,0) (1,0,0) (0,0,1)\n";
+        get_resource_path()->push_searchpath(std::string(MIRVOK_SOURCE_DIR) + "/src/shaders");
+        testing::internal::CaptureStdout();
+        get_shader_container()->init();
+        testing::internal::GetCapturedStdout();
+    }
+
+    static std::string dir;
+};
+std::string SceneLoad::dir;
+
+TEST_F(SceneLoad, load_pushes_the_directory_fills_every_member_in_order_and_sets_loaded)
+{
+    REQUIRE_GL_CONTEXT();
+    TestScene scene;
+    iMesh* kept = new cMeshObj; // an earlier mesh in the slot is replaced
+    iMesh* plain = nullptr;
+    cTexture* texture = nullptr;
+    cCameraPath path;
+    int pass_calls = 0;
+    bool shader_there_for_pass = false;
+    cSceneLoadList list;
+    list.directory(dir)
+        .mesh("scl_kept.bzobj", &kept)
+        .mesh("scl_plain.bzobj", &plain, true)
+        .texture("scl_tex.png", &texture, true, GL_REPEAT)
+        .path("scl_cam.pth", &path)
+        .shader<cShdNotex>("scl_notex")
+        .pass([&] {
+            ++pass_calls;
+            shader_there_for_pass = get_shader_container()->shaders.count("scl_notex") == 1;
+        });
+    const std::size_t paths_before = get_resource_path()->paths.size();
+
+    ASSERT_TRUE(scene_load(scene, list));
+
+    EXPECT_TRUE(scene.loaded);
+    ASSERT_EQ(paths_before + 1, get_resource_path()->paths.size());
+    EXPECT_EQ(dir + "/", get_resource_path()->paths.back());
+    cMeshObj* kept_obj = dynamic_cast<cMeshObj*>(kept);
+    cMeshObj* plain_obj = dynamic_cast<cMeshObj*>(plain);
+    ASSERT_TRUE(kept_obj && plain_obj);
+    EXPECT_EQ(3u * 3u, kept_obj->positions.size());
+    // Both uploaded at once: three positions of 12 bytes in the buffer.
+    EXPECT_EQ(36, buffer_size(kept_obj->get_buffer(0)->id));
+    EXPECT_EQ(36, buffer_size(plain_obj->get_buffer(0)->id));
+    // Only the mesh asked for loses its materials and draws as one batch.
+    EXPECT_EQ(1u, kept_obj->materials.size());
+    EXPECT_TRUE(kept_obj->flags & MESH_GROUPS);
+    EXPECT_TRUE(plain_obj->materials.empty());
+    EXPECT_FALSE(plain_obj->flags & MESH_GROUPS);
+    ASSERT_NE(nullptr, texture);
+    EXPECT_EQ(GLenum(GL_TEXTURE_2D), texture->target);
+    EXPECT_NE(0u, texture->id);
+    EXPECT_EQ(2u, path.get_keys().size());
+    EXPECT_EQ(1, pass_calls);
+    EXPECT_TRUE(shader_there_for_pass) << "shaders are registered before the passes";
+
+    delete kept;
+    delete plain;
+    delete texture;
+}
+
+TEST_F(SceneLoad, a_second_load_of_a_loaded_scene_touches_nothing)
+{
+    REQUIRE_GL_CONTEXT();
+    TestScene scene;
+    scene.loaded = true;
+    iMesh* mesh = nullptr;
+    int pass_calls = 0;
+    cSceneLoadList list;
+    list.directory(dir).mesh("scl_kept.bzobj", &mesh).pass([&] { ++pass_calls; });
+    const std::size_t paths_before = get_resource_path()->paths.size();
+
+    EXPECT_FALSE(scene_load(scene, list));
+
+    EXPECT_EQ(paths_before, get_resource_path()->paths.size());
+    EXPECT_EQ(nullptr, mesh);
+    EXPECT_EQ(0, pass_calls);
+}
+
+TEST_F(SceneLoad, a_missing_camera_path_stays_empty_and_loading_goes_on)
+{
+    REQUIRE_GL_CONTEXT();
+    TestScene scene;
+    cCameraPath path;
+    int pass_calls = 0;
+    cSceneLoadList list;
+    list.path("scl_no_such_cam.pth", &path).pass([&] { ++pass_calls; });
+
+    EXPECT_TRUE(scene_load(scene, list));
+
+    EXPECT_TRUE(path.get_keys().empty());
+    EXPECT_EQ(1, pass_calls);
+    EXPECT_TRUE(scene.loaded);
+}
+
+TEST_F(SceneLoad, an_empty_list_only_marks_the_scene_loaded)
+{
+    TestScene scene;
+    const std::size_t paths_before = get_resource_path()->paths.size();
+    EXPECT_TRUE(scene_load(scene, cSceneLoadList()));
+    EXPECT_TRUE(scene.loaded);
+    EXPECT_EQ(paths_before, get_resource_path()->paths.size());
+}
+
+// --- the overlay --------------------------------------------------------------------
+
+TEST(Overlay, layer_is_the_window_size_times_the_scale_truncated_and_exists_at_once)
+{
+    REQUIRE_GL_CONTEXT();
+    cOverlay full(1.0f);
+    EXPECT_EQ(1024u, full.target.width);
+    EXPECT_EQ(768u, full.target.height);
+    EXPECT_FALSE(full.target.has_depth());
+    EXPECT_NE(0u, full.target.get_texture_id());
+
+    cOverlay part(0.3f); // 307.2 x 230.4 pixels
+    EXPECT_EQ(307u, part.target.width);
+    EXPECT_EQ(230u, part.target.height);
+}
+
+TEST(Overlay, what_is_drawn_into_the_layer_reads_back_from_it)
+{
+    REQUIRE_GL_CONTEXT();
+    cOverlay layer(0.25f);
+    layer.target.begin();
+    glPushAttrib(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+    unsigned char pixel[4] = {0, 0, 0, 0};
+    glReadPixels(10, 10, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    layer.target.end();
+    EXPECT_EQ(0, pixel[0]);
+    EXPECT_EQ(255, pixel[1]);
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+} // namespace
