@@ -4,6 +4,7 @@
 #include "display.h"
 #include "gl_ext.h"
 #include "resource_path.h"
+#include "screen.h"
 #include "scenes/scene_placeholder.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "rendertargets/rendertarget_manager.h"
@@ -117,26 +118,10 @@ void draw_fade_overlay(float f)
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, 1, 0, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-
+    push_screen_matrices();
     glColor4f(0.0f, 0.0f, 0.0f, 1.0f - f);
-    glBegin(GL_QUADS);
-    glVertex3f(0, 0, 0);
-    glVertex3f(1, 0, 0);
-    glVertex3f(1, 1, 0);
-    glVertex3f(0, 1, 0);
-    glEnd();
-
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    draw_unit_square();
+    pop_screen_matrices();
     glDepthMask(depth_mask);
     glPopAttrib();
 }

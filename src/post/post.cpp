@@ -1,6 +1,7 @@
 #include "post.h"
 
 #include "core/display.h"
+#include "core/screen.h"
 #include "core/gl_ext.h"
 #include "rendertargets/rendertarget_manager.h"
 #include "shaders/cShaderContainer_CG.h"
@@ -45,29 +46,6 @@ void upright_coords(const iRenderTarget& t, quad_coords& out)
         out[i][0] = c[i][0];
         out[i][1] = c[i][1];
     }
-}
-
-// Identity projection and modelview with the unit square mapped onto the
-// viewport; both previous matrices are pushed. Leaves modelview current.
-void push_screen_matrices()
-{
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, 1, 0, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-}
-
-// Pops what push_screen_matrices pushed; leaves modelview current.
-void pop_screen_matrices()
-{
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
 }
 
 // The full-screen state of levels and blur: no depth test, lighting or
