@@ -130,7 +130,7 @@ protected:
             picks.push_back({(switches[i].time + end) / 2, switches[i].code});
         }
         for (const SceneTime& p : picks)
-            at += (at.empty() ? "" : ",") + std::to_string(p.time);
+            at += (at.empty() ? "" : ",") + std::to_string(p.time) + "ms";
     }
 
     // The capture at the picked times, run once for the tests that read it

@@ -43,7 +43,7 @@ frames:
   --columns N           thumbnails per contact-sheet row (default 10)
   --thumb-width PX      thumbnail width in pixels (default 128)
   --help                this text
-TIME is milliseconds ("65250"), seconds ("65.25") or minutes:seconds ("1:05.25").
+TIME is seconds ("65.25"), milliseconds ("65250ms") or minutes:seconds ("1:05.25").
 
 What is replayed exactly:
   - Time. The virtual counter moves only when the capture sets it before a frame

@@ -47,25 +47,29 @@ std::vector<capture_frame> schedule_times(double rate, const std::vector<int32_t
 
 bool parse_show_time(const std::string& text, int32_t* ms)
 {
-    if (text.empty())
-        return false;
-    double minutes = 0.0;
     std::string rest = text;
-    std::size_t colon = text.find(':');
+    double scale = 1000.0; // seconds unless told otherwise
+    if (rest.size() > 2 && rest.compare(rest.size() - 2, 2, "ms") == 0) {
+        rest.resize(rest.size() - 2);
+        scale = 1.0;
+    }
+    double minutes = 0.0;
+    const std::size_t colon = rest.find(':');
     if (colon != std::string::npos) {
-        char* end = nullptr;
-        std::string m = text.substr(0, colon);
-        minutes = std::strtod(m.c_str(), &end);
-        if (m.empty() || *end || minutes < 0)
+        if (scale == 1.0)
             return false;
-        rest = text.substr(colon + 1);
+        const std::string m = rest.substr(0, colon);
+        char* end = nullptr;
+        minutes = std::strtod(m.c_str(), &end);
+        if (m.empty() || *end || !(minutes >= 0))
+            return false;
+        rest = rest.substr(colon + 1);
     }
     char* end = nullptr;
-    double value = std::strtod(rest.c_str(), &end);
-    if (rest.empty() || *end || value < 0)
+    const double value = std::strtod(rest.c_str(), &end);
+    if (rest.empty() || *end || !(value >= 0))
         return false;
-    const bool seconds = colon != std::string::npos || rest.find('.') != std::string::npos;
-    const double total = minutes * 60000.0 + (seconds ? value * 1000.0 : value);
+    const double total = minutes * 60000.0 + value * scale;
     if (total > 2147483647.0)
         return false;
     *ms = int32_t(std::lround(total));

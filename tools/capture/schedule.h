@@ -25,8 +25,8 @@ std::vector<capture_frame> schedule_times(double rate, const std::vector<int32_t
 // the clock on; frames are never closer together than this.
 const int32_t MIN_FRAME_GAP_MS = 10;
 
-// "12500", "12.5" (seconds) or "1:05.250" (minutes:seconds) to ms; false
-// when text is none of these.
+// Seconds ("65", "65.25"), milliseconds ("65250ms") or minutes:seconds
+// ("1:05.25") to ms; false when text is none of these.
 bool parse_show_time(const std::string& text, int32_t* ms);
 // "m:ss.mmm".
 std::string format_show_time(int32_t ms);
