@@ -114,7 +114,7 @@ protected:
         cEventQueue* queue = cEventQueue_factory::loadFile(build_dir() + "/data/script/markers.txt");
         if (!queue)
             return;
-        // The middle of the first, a middle and the last scene of the script.
+        // The middle of the first stretch of every scene the script shows.
         std::vector<demo_event> switches;
         for (const demo_event& e : queue->events) {
             if (e.code >= EVENT_SCENE_FIRST && e.code <= EVENT_SCENE_LAST)
@@ -125,9 +125,13 @@ protected:
         delete queue;
         if (switches.size() < 3 || quit_time < 0)
             return;
-        for (std::size_t i : {std::size_t(0), switches.size() / 2, switches.size() - 1}) {
+        std::vector<bool> seen(EVENT_SCENE_LAST + 1, false);
+        for (std::size_t i = 0; i < switches.size(); ++i) {
             const int32_t end = i + 1 < switches.size() ? switches[i + 1].time : quit_time;
-            picks.push_back({(switches[i].time + end) / 2, switches[i].code});
+            if (!seen[switches[i].code] && end - switches[i].time >= 40) {
+                seen[switches[i].code] = true;
+                picks.push_back({(switches[i].time + end) / 2, switches[i].code});
+            }
         }
         for (const SceneTime& p : picks)
             at += (at.empty() ? "" : ",") + std::to_string(p.time) + "ms";
@@ -164,18 +168,32 @@ std::vector<SceneTime> Capture::picks;
 std::string Capture::at, Capture::dir_a;
 CaptureRun Capture::first;
 
+// The placeholder's dark background, inside the border that flashes on cues.
+bool is_placeholder_frame(const std::vector<uint8_t>& rgb, int width)
+{
+    const uint8_t* p = &rgb[(std::size_t(30) * width + 30) * 3];
+    return std::abs(p[0] - 13) <= 1 && std::abs(p[1] - 13) <= 1 && std::abs(p[2] - 18) <= 1;
+}
+
 TEST_F(Capture, a_frame_inside_a_scene_shows_that_scenes_placeholder_number)
 {
     const CaptureRun& first = first_run();
     ASSERT_TRUE(first.exited && first.exit_code == 0) << first.out << first.err;
+    int placeholders = 0;
     for (const SceneTime& p : picks) {
         int w = 0, h = 0;
         const std::vector<uint8_t> rgb = load_png(frame_file(dir_a, p.time), &w, &h);
         ASSERT_FALSE(rgb.empty()) << frame_file(dir_a, p.time);
         EXPECT_EQ(1024, w);
         EXPECT_EQ(768, h);
+        // Scenes that are written draw themselves; the others must show their number.
+        if (!is_placeholder_frame(rgb, w))
+            continue;
+        ++placeholders;
         EXPECT_EQ(p.scene, read_placeholder_number(rgb, w, h, 3)) << "at show time " << p.time;
     }
+    if (placeholders == 0)
+        GTEST_SKIP() << "every scene of the script is written: no placeholder left to read";
 }
 
 TEST_F(Capture, two_captures_of_the_same_show_times_write_identical_pngs)
