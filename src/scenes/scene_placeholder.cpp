@@ -1,6 +1,7 @@
 #include "scene_placeholder.h"
 
 #include "core/gl_ext.h"
+#include "core/screen.h"
 #include "scenes/scene_common.h"
 
 namespace {
@@ -87,13 +88,7 @@ void cScenePlaceholder::draw()
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_TEXTURE_RECTANGLE_ARB);
     glDisable(GL_FOG);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, 1, 0, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    push_screen_matrices();
 
     glBegin(GL_QUADS);
     glColor3fv(BACKGROUND);
@@ -115,9 +110,6 @@ void cScenePlaceholder::draw()
     }
     glEnd();
 
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    pop_screen_matrices();
     glPopAttrib();
 }
