@@ -5,7 +5,10 @@
 #include "gl_ext.h"
 #include "resource_path.h"
 #include "screen.h"
+#include "scenes/scene_intro.h"
+#include "scenes/scene_particles.h"
 #include "scenes/scene_placeholder.h"
+#include "scenes/scene_tangled.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "rendertargets/rendertarget_manager.h"
 #include "textures/texture_manager.h"
@@ -38,6 +41,12 @@ cScene* create_scene(int index, cClock* clock)
     // 4 cSceneTown, 5 cSceneGreetings, 6 cSceneArcs, 7 cSceneSphLaser,
     // 8 cSceneWomanBox, 9 cSceneWildSpeaker, 10 cSceneVortex, 11 cSceneDiamond,
     // 12 cSceneTangled
+    case 0:
+        return new cSceneIntro(clock);
+    case 1:
+        return new cSceneParticles(clock);
+    case 12:
+        return new cSceneTangled(clock);
     default:
         return new cScenePlaceholder(index, clock);
     }

@@ -66,6 +66,9 @@ const std::vector<Generator>& generators()
     static const std::vector<Generator> list = {
         {"score", "music/kelmora.ogg, script/markers.txt and timeline.png from the score", generate_score},
         {"loading", "textures/loading.jpg, the loading picture", generate_loading_picture},
+        {"intro", "models/mirvok_intro/: the logo, the backdrop, the blink strips and their textures", generate_intro},
+        {"particles", "textures/qdr_pts_grid.jpg, white_spot.png and particle2.png", generate_particles_pictures},
+        {"tangled", "models/tangled/: the knot and glowing_twirl_4.jpg", generate_tangled},
     };
     return list;
 }

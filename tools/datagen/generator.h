@@ -52,3 +52,6 @@ int run_generators(const std::string& root, const std::vector<std::string>& only
 // The generators (one source file each).
 bool generate_score(DataContext& data);
 bool generate_loading_picture(DataContext& data);
+bool generate_intro(DataContext& data);
+bool generate_particles_pictures(DataContext& data);
+bool generate_tangled(DataContext& data);

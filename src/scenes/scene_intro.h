@@ -1,0 +1,62 @@
+// cSceneIntro, scene 0: the group's logo (a static part, an arrow turning
+// about z and a block of cubes turning about y) in a soft dark halo, in
+// front of three lit plates, scrolling orange bands, a dark band and six
+// blink strips with scrolling textures. The camera drifts with show time;
+// no demo event changes anything.
+//
+// Created by the demo object, owned by the scene manager. Its meshes are
+// loaded once (models/mirvok_intro) and deleted by the destructor; the halo
+// target is borrowed from the render target pool from init to exit.
+#pragma once
+
+#include "post/post.h"
+#include "rendertargets/rendertarget_manager.h"
+#include "scenes/scene_common.h"
+#include "timeline/scene.h"
+
+#include <vector>
+
+class iMesh;
+
+class cSceneIntro : public cScene
+{
+public:
+    explicit cSceneIntro(cClock* clock);
+    ~cSceneIntro() override;
+    cSceneIntro(const cSceneIntro&) = delete;
+    cSceneIntro& operator=(const cSceneIntro&) = delete;
+
+    void load() override;
+    void init() override;
+    void exit() override;
+    void draw() override;
+    void handle_event(const demo_event* e) override;
+    void update() override;
+
+    // The drawing steps of draw(), in their order.
+    void draw_halo_mask();
+    void draw_backdrop();
+    void apply_halo();
+    void draw_logo();
+    // The moving logo parts at x = -6, each turned by 0.05 degrees per
+    // millisecond of show time.
+    void draw_arrow();
+    void draw_cubes();
+
+    iMesh* backplate_horiz;
+    iMesh* backplate_vert;
+    iMesh* backplate_horiz_black;
+    std::vector<iMesh*> blinks; // blink01 .. blink06, in that order
+    iMesh* logo_arrow;
+    iMesh* logo_cubes;
+    iMesh* logo_static;
+    // Quarter-size target with depth holding the blurred silhouette; held
+    // from init to exit, empty otherwise.
+    cTmpRenderTarget halo_target;
+    cPostBlur blur;
+    cSceneLight light;
+};
+
+// The drifting camera at show time e (milliseconds): the eye moves from
+// x = 4 to x = -6 over 22 s, the point looked at from x = 4.75 more slowly.
+void intro_camera(int32_t e, float eye[3], float centre[3]);

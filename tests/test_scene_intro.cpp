@@ -1,0 +1,326 @@
+#include "scenes/scene_intro.h"
+
+#include "core/gl_ext.h"
+#include "mesh_files/mesh.h"
+#include "rendertargets/rendertarget_manager.h"
+#include "shaders/cShaderContainer_CG.h"
+#include "support/gl_context.h"
+#include "support/scene_capture.h"
+#include "support/show_runner.h"
+
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+typedef std::array<float, 16> matrix;
+
+// Stands in for a mesh: records the matrices and the light it is drawn with.
+class RecordingMesh : public iMesh
+{
+public:
+    void load(const char*) override {}
+    void upload() override {}
+    void draw() override
+    {
+        matrix m, t;
+        glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
+        glGetFloatv(GL_TEXTURE_MATRIX, t.data());
+        float diffuse[4];
+        glGetLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+        modelviews.push_back(m);
+        texture_matrices.push_back(t);
+        light_levels.push_back(diffuse[0]);
+    }
+
+    std::vector<matrix> modelviews, texture_matrices;
+    std::vector<float> light_levels;
+};
+
+const float DEG = 3.14159265f / 180.0f;
+
+// The show's intro scene with recording meshes in every slot instead of its
+// files (the scene deletes them).
+struct RecordedIntro
+{
+    explicit RecordedIntro(cClock* clock) : scene(clock)
+    {
+        for (iMesh** slot : {&scene.backplate_horiz, &scene.backplate_vert, &scene.backplate_horiz_black,
+                             &scene.logo_arrow, &scene.logo_cubes, &scene.logo_static})
+            *slot = record(new RecordingMesh);
+        for (int j = 0; j < 6; ++j)
+            scene.blinks.push_back(record(new RecordingMesh));
+    }
+    RecordingMesh* record(RecordingMesh* m)
+    {
+        meshes.push_back(m);
+        return m;
+    }
+    RecordingMesh* mesh(iMesh* m) { return static_cast<RecordingMesh*>(m); }
+
+    cSceneIntro scene;
+    std::vector<RecordingMesh*> meshes; // owned by the scene
+};
+
+class SceneIntro : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!gl_test_context())
+            return;
+        // The scene's folder is relative to bin/, as in the show.
+        ASSERT_EQ(0, chdir((build_dir() + "/bin").c_str()));
+        use_release_data();
+        testing::internal::CaptureStdout();
+        get_shader_container()->init();
+        testing::internal::GetCapturedStdout();
+        shows_scene = new cSceneIntro(&shared_clock);
+        shows_scene->load(); // registers the scene's shaders
+    }
+    static void TearDownTestSuite()
+    {
+        delete shows_scene;
+        shows_scene = nullptr;
+    }
+
+    static cClock shared_clock;
+    static cSceneIntro* shows_scene;
+};
+cClock SceneIntro::shared_clock;
+cSceneIntro* SceneIntro::shows_scene = nullptr;
+
+TEST(SceneIntroCamera, drifts_from_x_4_to_the_logo_parts_x_of_minus_6_over_22_seconds)
+{
+    float eye[3], centre[3];
+    intro_camera(0, eye, centre);
+    EXPECT_FLOAT_EQ(4.0f, eye[0]);
+    EXPECT_FLOAT_EQ(-2.1f, eye[1]);
+    EXPECT_FLOAT_EQ(12.0f, eye[2]);
+    EXPECT_FLOAT_EQ(4.75f, centre[0]);
+    EXPECT_FLOAT_EQ(0.0f, centre[1]);
+    EXPECT_FLOAT_EQ(-4.7f, centre[2]);
+
+    intro_camera(22000, eye, centre);
+    EXPECT_NEAR(-6.0f, eye[0], 1e-4f);
+    EXPECT_FLOAT_EQ(-2.1f, eye[1]);
+    EXPECT_FLOAT_EQ(12.0f, eye[2]);
+    EXPECT_NEAR(4.75f - 22000.0f / 9276.0f, centre[0], 1e-4f);
+}
+
+TEST_F(SceneIntro, load_fills_every_mesh_and_the_six_blinks_in_order_and_a_second_load_does_nothing)
+{
+    REQUIRE_GL_CONTEXT();
+    ASSERT_TRUE(shows_scene->loaded);
+    for (iMesh* m : {shows_scene->logo_arrow, shows_scene->logo_cubes, shows_scene->logo_static,
+                     shows_scene->backplate_horiz, shows_scene->backplate_horiz_black, shows_scene->backplate_vert})
+        EXPECT_NE(nullptr, m);
+    ASSERT_EQ(6u, shows_scene->blinks.size());
+    for (iMesh* m : shows_scene->blinks)
+        EXPECT_NE(nullptr, m);
+    EXPECT_EQ(1u, get_shader_container()->shaders.count("notex_shader"));
+    EXPECT_EQ(1u, get_shader_container()->shaders.count("blur_shader"));
+
+    iMesh* arrow = shows_scene->logo_arrow;
+    shows_scene->load();
+    EXPECT_EQ(arrow, shows_scene->logo_arrow);
+    EXPECT_EQ(6u, shows_scene->blinks.size());
+}
+
+TEST_F(SceneIntro, arrow_turns_50_degrees_about_z_and_cubes_about_y_after_one_second_at_x_minus_6)
+{
+    REQUIRE_GL_CONTEXT();
+    cClock clock;
+    clock.start = 5000;
+    clock.now = 6000;
+    RecordedIntro intro(&clock);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    intro.scene.draw_arrow();
+    intro.scene.draw_cubes();
+
+    const float c = std::cos(50.0f * DEG), s = std::sin(50.0f * DEG);
+    ASSERT_EQ(1u, intro.mesh(intro.scene.logo_arrow)->modelviews.size());
+    const matrix& a = intro.mesh(intro.scene.logo_arrow)->modelviews[0];
+    // Column-major: about z, x turns towards y.
+    EXPECT_NEAR(c, a[0], 1e-5f);
+    EXPECT_NEAR(s, a[1], 1e-5f);
+    EXPECT_NEAR(-s, a[4], 1e-5f);
+    EXPECT_NEAR(1.0f, a[10], 1e-5f);
+    EXPECT_NEAR(-6.0f, a[12], 1e-5f);
+    ASSERT_EQ(1u, intro.mesh(intro.scene.logo_cubes)->modelviews.size());
+    const matrix& b = intro.mesh(intro.scene.logo_cubes)->modelviews[0];
+    // About y, x turns away from z.
+    EXPECT_NEAR(c, b[0], 1e-5f);
+    EXPECT_NEAR(-s, b[2], 1e-5f);
+    EXPECT_NEAR(s, b[8], 1e-5f);
+    EXPECT_NEAR(1.0f, b[5], 1e-5f);
+    EXPECT_NEAR(-6.0f, b[12], 1e-5f);
+
+    // The cubes are lit at 1.4; the light is left at 1.0 and both matrices popped.
+    EXPECT_FLOAT_EQ(1.4f, intro.mesh(intro.scene.logo_cubes)->light_levels[0]);
+    float diffuse[4];
+    glGetLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    EXPECT_FLOAT_EQ(1.0f, diffuse[0]);
+    matrix m;
+    glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
+    EXPECT_FLOAT_EQ(1.0f, m[0]);
+    EXPECT_FLOAT_EQ(0.0f, m[12]);
+}
+
+TEST_F(SceneIntro, first_three_blinks_scroll_their_texture_towards_plus_x_and_the_last_three_towards_minus_x)
+{
+    REQUIRE_GL_CONTEXT();
+    cClock clock;
+    clock.start = 0;
+    clock.now = 1000;
+    RecordedIntro intro(&clock);
+    intro.scene.draw_backdrop();
+    for (int j = 0; j < 6; ++j) {
+        RecordingMesh* blink = intro.mesh(intro.scene.blinks[j]);
+        ASSERT_EQ(1u, blink->texture_matrices.size()) << j;
+        const matrix& t = blink->texture_matrices[0];
+        // scale 1.5 in s, then one texture width per second of scroll
+        EXPECT_FLOAT_EQ(1.5f, t[0]) << j;
+        EXPECT_FLOAT_EQ(j < 3 ? 1.5f : -1.5f, t[12]) << j;
+    }
+    // The texture matrix is given back as identity, modelview current.
+    matrix t;
+    glMatrixMode(GL_TEXTURE);
+    glGetFloatv(GL_TEXTURE_MATRIX, t.data());
+    glMatrixMode(GL_MODELVIEW);
+    EXPECT_FLOAT_EQ(1.0f, t[0]);
+    EXPECT_FLOAT_EQ(0.0f, t[12]);
+    // Four columns of seven bands, the three plates and the dark band, once each.
+    EXPECT_EQ(28u, intro.mesh(intro.scene.backplate_horiz)->modelviews.size());
+    EXPECT_EQ(3u, intro.mesh(intro.scene.backplate_vert)->modelviews.size());
+    EXPECT_EQ(1u, intro.mesh(intro.scene.backplate_horiz_black)->modelviews.size());
+    get_shader_container()->unbind();
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_DEPTH_TEST);
+}
+
+TEST_F(SceneIntro, every_event_is_ignored_the_frame_draws_the_same_meshes_at_the_same_places)
+{
+    REQUIRE_GL_CONTEXT();
+    cClock clock;
+    clock.start = 0;
+    clock.now = 7300;
+    RecordedIntro before(&clock), after(&clock);
+    before.scene.init();
+    before.scene.draw();
+    before.scene.exit();
+    after.scene.init();
+    for (int32_t code = EVENT_CUE_FIRST; code <= EVENT_CUE_LAST; ++code) {
+        const demo_event e = {code, 7000};
+        after.scene.handle_event(&e);
+    }
+    after.scene.draw();
+    after.scene.exit();
+    for (std::size_t i = 0; i < before.meshes.size(); ++i) {
+        EXPECT_FALSE(before.meshes[i]->modelviews.empty()) << "mesh " << i << " drawn";
+        EXPECT_EQ(before.meshes[i]->modelviews, after.meshes[i]->modelviews) << "mesh " << i;
+        EXPECT_EQ(before.meshes[i]->texture_matrices, after.meshes[i]->texture_matrices) << "mesh " << i;
+    }
+}
+
+TEST_F(SceneIntro, frame_draws_the_camera_of_its_show_time_and_gives_back_the_pool_targets_it_borrows)
+{
+    REQUIRE_GL_CONTEXT();
+    cClock clock;
+    clock.start = 1000;
+    clock.now = 1000 + 22000;
+    RecordedIntro intro(&clock);
+    intro.scene.init();
+    const uint32_t held = get_rendertarget_manager()->get_outstanding();
+    intro.scene.draw();
+    EXPECT_EQ(held, get_rendertarget_manager()->get_outstanding()) << "the mask goes back within the frame";
+    // The logo's static part is drawn under the camera alone: compare with
+    // the look-at of e = 22000.
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    float eye[3], centre[3];
+    intro_camera(22000, eye, centre);
+    gluLookAt(eye[0], eye[1], eye[2], centre[0], centre[1], centre[2], 0, 1, 0);
+    matrix expected;
+    glGetFloatv(GL_MODELVIEW_MATRIX, expected.data());
+    glPopMatrix();
+    const std::vector<matrix>& drawn = intro.mesh(intro.scene.logo_static)->modelviews;
+    ASSERT_EQ(2u, drawn.size()) << "silhouette and logo";
+    for (int k = 0; k < 16; ++k)
+        EXPECT_NEAR(expected[k], drawn[1][k], 1e-4f) << k;
+    intro.scene.exit();
+}
+
+TEST_F(SceneIntro, init_takes_the_halo_target_and_exit_gives_it_back_with_the_default_state)
+{
+    REQUIRE_GL_CONTEXT();
+    cClock clock;
+    RecordedIntro intro(&clock);
+    cRenderTargetManager* pool = get_rendertarget_manager();
+    const uint32_t before = pool->get_outstanding();
+    const uint32_t pooled_before = pool->pooled_count();
+
+    intro.scene.init();
+    ASSERT_FALSE(intro.scene.halo_target.empty());
+    EXPECT_EQ(RTT_QUATER, intro.scene.halo_target.size_class());
+    EXPECT_TRUE(intro.scene.halo_target->has_depth());
+    EXPECT_EQ(before + 1, pool->get_outstanding());
+    EXPECT_TRUE(glIsEnabled(GL_NORMALIZE));
+    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+
+    // Leave behind what a frame leaves, then exit.
+    glDepthMask(GL_FALSE);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_COLOR_MATERIAL);
+    glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+    glMatrixMode(GL_TEXTURE);
+    glScalef(2.0f, 1.0f, 1.0f);
+    intro.scene.exit();
+
+    EXPECT_TRUE(intro.scene.halo_target.empty());
+    EXPECT_EQ(before, pool->get_outstanding());
+    EXPECT_EQ(pooled_before, pool->pooled_count());
+    GLboolean depth_mask = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
+    EXPECT_TRUE(depth_mask);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_NORMALIZE));
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
+    GLint src = 0, dst = 0, mode = 0;
+    glGetIntegerv(GL_BLEND_SRC, &src);
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(GL_SRC_ALPHA, src);
+    EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
+    EXPECT_EQ(GL_MODELVIEW, mode);
+    matrix t;
+    glGetFloatv(GL_TEXTURE_MATRIX, t.data());
+    EXPECT_FLOAT_EQ(1.0f, t[0]);
+    EXPECT_EQ("null_shader", get_shader_container()->current_shader);
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST(SceneIntroShow, captured_frames_at_two_show_times_show_a_picture_that_moves_and_log_no_error)
+{
+    const SceneCapture run = capture_scene_frames({500, 11000}, 2.0, 240);
+    if (!run.exited && run.log.empty())
+        GTEST_SKIP() << "no Xvfb for the capture";
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(0, run.exit_code) << run.log;
+    EXPECT_EQ(std::string::npos, run.log.find("## ERROR")) << run.log;
+    ASSERT_EQ(2u, run.frames.size());
+    for (const std::vector<uint8_t>& frame : run.frames) {
+        ASSERT_EQ(1024u * 768u * 3u, frame.size());
+        EXPECT_FALSE(frame_is_uniform(frame));
+    }
+    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+}
+
+} // namespace
