@@ -5,7 +5,9 @@
 #include "gl_ext.h"
 #include "resource_path.h"
 #include "screen.h"
+#include "scenes/scene_greetings.h"
 #include "scenes/scene_intro.h"
+#include "scenes/scene_particle_speaker.h"
 #include "scenes/scene_particles.h"
 #include "scenes/scene_placeholder.h"
 #include "scenes/scene_tangled.h"
@@ -45,6 +47,10 @@ cScene* create_scene(int index, cClock* clock)
         return new cSceneIntro(clock);
     case 1:
         return new cSceneParticles(clock);
+    case 3:
+        return new cSceneParticleSpeaker(clock);
+    case 5:
+        return new cSceneGreetings(clock);
     case 12:
         return new cSceneTangled(clock);
     default:

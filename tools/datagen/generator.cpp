@@ -69,6 +69,8 @@ const std::vector<Generator>& generators()
         {"intro", "models/mirvok_intro/: the logo, the backdrop, the blink strips and their textures", generate_intro},
         {"particles", "textures/qdr_pts_grid.jpg, white_spot.png and particle2.png", generate_particles_pictures},
         {"tangled", "models/tangled/: the knot and glowing_twirl_4.jpg", generate_tangled},
+        {"particle_speaker", "models/particleSpeaker/: the silo, the speaker and its morph, pictures, 14 flights", generate_particle_speaker},
+        {"greetings", "models/greetings/ and textures/greetings/: the room, screens, logos and 6 flights", generate_greetings},
     };
     return list;
 }

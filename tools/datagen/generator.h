@@ -55,3 +55,5 @@ bool generate_loading_picture(DataContext& data);
 bool generate_intro(DataContext& data);
 bool generate_particles_pictures(DataContext& data);
 bool generate_tangled(DataContext& data);
+bool generate_particle_speaker(DataContext& data);
+bool generate_greetings(DataContext& data);
