@@ -147,6 +147,10 @@ void cSceneParticles::exit()
 {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_ALPHA_TEST);
+    // init turned the depth test off and every frame leaves depth writes
+    // off: give the next scene the show's defaults back.
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
 }
 
 void cSceneParticles::handle_event(const demo_event* e)
