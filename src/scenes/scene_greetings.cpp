@@ -241,6 +241,9 @@ void cSceneGreetings::draw_tv_picture(cRenderTarget_fbo& picture, float t)
     // or after the thirteenth.
     if (greeting_count >= 0 && greeting_count < GREETINGS_LOGOS) {
         const cTexture* logo = logos[greeting_count];
+        // Unlit whatever scene 12 left: the logo's own colours, at the
+        // quad's alpha (the attribute pop restores lighting).
+        glDisable(GL_LIGHTING);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glBindTexture(logo->target, logo->id);

@@ -1,0 +1,292 @@
+#include "scenes/scene_greetings.h"
+
+#include "core/gl_ext.h"
+#include "core/screen.h"
+#include "mesh_files/mesh.h"
+#include "rendertargets/render_target.h"
+#include "scenes/camera_path.h"
+#include "shaders/cShaderContainer_CG.h"
+#include "support/gl_context.h"
+#include "support/scene_capture.h"
+#include "support/show_runner.h"
+#include "textures/texture_manager.h"
+#include "timeline/scene_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const int32_t SINUS_IN = 28;
+
+// --- the fade ------------------------------------------------------------------------
+
+TEST(GreetingsFade, at_950_ms_the_view_is_at_its_peak_with_fog_from_487_to_3900_and_an_almost_clear_quad)
+{
+    const float t = greetings_parameter(950);
+    EXPECT_FLOAT_EQ(0.5f, t);
+    const float g = greetings_fade_level(t);
+    EXPECT_NEAR(0.95f, g, 1e-5f);
+    float start = 0, end = 0;
+    greetings_fog_range(g, &start, &end);
+    EXPECT_NEAR(487.3f, start, 0.1f);
+    EXPECT_NEAR(3899.7f, end, 0.2f);
+    EXPECT_NEAR(0.0051f, 1.0f - greetings_fade_factor(g), 0.0001f);
+}
+
+TEST(GreetingsFade, from_1900_ms_on_and_at_the_start_the_view_is_black)
+{
+    for (int32_t ms : {0, 1900, 2500, 100000}) {
+        const float g = greetings_fade_level(greetings_parameter(ms));
+        EXPECT_FLOAT_EQ(0.0f, g) << ms;
+        float start = -1, end = -1;
+        greetings_fog_range(g, &start, &end);
+        EXPECT_FLOAT_EQ(0.0f, start) << ms;
+        EXPECT_FLOAT_EQ(1.0f, end) << ms;
+        EXPECT_FLOAT_EQ(1.0f, 1.0f - greetings_fade_factor(g)) << ms;
+    }
+    EXPECT_FLOAT_EQ(0.0f, greetings_parameter(-400)) << "before the event";
+    EXPECT_FLOAT_EQ(1.0f, greetings_parameter(1900));
+}
+
+// --- events ----------------------------------------------------------------------------
+
+TEST(GreetingsEvents, each_sinus_in_moves_to_the_next_path_and_logo_and_the_sixth_returns_to_path_0)
+{
+    cClock clock;
+    cSceneGreetings scene(&clock);
+    EXPECT_EQ(-1, scene.greeting_count) << "no logo before the first event";
+    EXPECT_EQ(-1, scene.greeting_time);
+    const int expected_path[8] = {1, 2, 3, 4, 5, 0, 1, 2};
+    for (int k = 0; k < 8; ++k) {
+        const demo_event e = {SINUS_IN, 133913 + 3478 * k};
+        clock.now = e.time + 7;
+        scene.handle_event(&e);
+        EXPECT_EQ(expected_path[k], scene.screen_index) << k;
+        EXPECT_EQ(k, scene.greeting_count) << k;
+        EXPECT_EQ(e.time, scene.greeting_time) << "the event's own time";
+    }
+    const demo_event beat = {16, 170000};
+    scene.handle_event(&beat);
+    EXPECT_EQ(2, scene.screen_index) << "other cues are ignored";
+    EXPECT_EQ(7, scene.greeting_count);
+}
+
+// --- with the show's data ----------------------------------------------------------------
+
+// Stands in for the tangled scene at index 12: fills its target green and
+// counts its frames.
+class GreenScene : public cScene
+{
+public:
+    explicit GreenScene(cClock* clock) : cScene(clock) {}
+    void load() override {}
+    void init() override {}
+    void exit() override {}
+    void handle_event(const demo_event*) override {}
+    void update() override {}
+    void draw() override
+    {
+        ++draws;
+        glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_BLEND);
+        glDisable(GL_DEPTH_TEST);
+        glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
+        push_screen_matrices();
+        draw_unit_square();
+        pop_screen_matrices();
+        glPopAttrib();
+    }
+    int draws = 0;
+};
+
+class Greetings : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!gl_test_context())
+            return;
+        ASSERT_EQ(0, chdir((build_dir() + "/bin").c_str()));
+        use_release_data();
+        testing::internal::CaptureStdout();
+        get_shader_container()->init();
+        testing::internal::GetCapturedStdout();
+        scene = new cSceneGreetings(&clock);
+        scene->load();
+        cSceneManager* manager = get_scene_manager();
+        while (manager->scenes.size() < GREETINGS_PICTURE_SCENE)
+            manager->add_scene(new cSceneDummy(&clock));
+        green = new GreenScene(&clock);
+        manager->add_scene(green); // the manager owns it
+    }
+    static void TearDownTestSuite()
+    {
+        delete scene;
+        scene = nullptr;
+    }
+
+    // Picture pixels (RGBA, bottom up) after draw_tv_picture at t.
+    static std::vector<uint8_t> picture_at(float t)
+    {
+        cRenderTarget_fbo picture(256, 192, false);
+        picture.create();
+        scene->draw_tv_picture(picture, t);
+        std::vector<uint8_t> p(256 * 192 * 4);
+        picture.begin();
+        glReadPixels(0, 0, 256, 192, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+        picture.end();
+        return p;
+    }
+
+    static cClock clock;
+    static cSceneGreetings* scene;
+    static GreenScene* green;
+};
+cClock Greetings::clock;
+cSceneGreetings* Greetings::scene = nullptr;
+GreenScene* Greetings::green = nullptr;
+
+TEST_F(Greetings, load_fills_the_room_six_screens_and_paths_thirteen_logos_and_the_tv_shader)
+{
+    REQUIRE_GL_CONTEXT();
+    EXPECT_NE(nullptr, scene->main);
+    EXPECT_NE(nullptr, scene->tube);
+    for (int i = 0; i < GREETINGS_SCREENS; ++i) {
+        EXPECT_NE(nullptr, scene->screens[i]) << i;
+        EXPECT_GE(scene->paths[i].get_keys().size(), 2u) << GREETINGS_PATH_FILES[i];
+    }
+    for (int i = 0; i < GREETINGS_LOGOS; ++i) {
+        ASSERT_NE(nullptr, scene->logos[i]) << i;
+        EXPECT_EQ(GLenum(GL_TEXTURE_2D), scene->logos[i]->target) << GREETINGS_LOGO_FILES[i] << ": 0..1 addressing";
+    }
+    EXPECT_EQ(GLenum(GL_TEXTURE_2D), scene->tube_texture->target);
+    EXPECT_EQ(1u, get_shader_container()->shaders.count("tv_shader"));
+    iMesh* room = scene->main;
+    scene->load();
+    EXPECT_EQ(room, scene->main) << "a second load does nothing";
+}
+
+TEST_F(Greetings, each_flight_ends_in_front_of_its_screen_looking_at_its_middle)
+{
+    REQUIRE_GL_CONTEXT();
+    for (int k = 0; k < GREETINGS_SCREENS; ++k) {
+        const cMeshObj* screen = dynamic_cast<cMeshObj*>(scene->screens[k]);
+        ASSERT_TRUE(screen);
+        float c[3] = {0, 0, 0};
+        const size_t n = screen->positions.size() / 3;
+        for (size_t i = 0; i < n; ++i)
+            for (int a = 0; a < 3; ++a)
+                c[a] += screen->positions[3 * i + a] / float(n);
+        const cCameraPath& path = scene->paths[k];
+        float eye[3], target[3];
+        path.get_position(1.0f, eye);
+        path.get_target(1.0f, target);
+        EXPECT_LT(std::hypot(target[0] - c[0], target[1] - c[1], target[2] - c[2]), 30.0f) << k;
+        const float d = std::hypot(eye[0] - c[0], eye[1] - c[1], eye[2] - c[2]);
+        EXPECT_GT(d, 250.0f) << k;
+        EXPECT_LT(d, 450.0f) << k << ": the screen fills much of the view";
+        // The room side of the screen: where its normals point.
+        const float* nrm = &screen->normals[0];
+        EXPECT_GT(nrm[0] * (eye[0] - c[0]) + nrm[1] * (eye[1] - c[1]) + nrm[2] * (eye[2] - c[2]), 0.0f) << k;
+        float start[3];
+        path.get_position(0.0f, start);
+        EXPECT_GT(std::hypot(start[0] - eye[0], start[1] - eye[1], start[2] - eye[2]), 500.0f) << k << " flies";
+    }
+}
+
+TEST_F(Greetings, screens_show_scene_12_while_it_is_not_current_and_no_logo_before_the_first_event)
+{
+    REQUIRE_GL_CONTEXT();
+    ASSERT_NE(get_scene_manager()->current, static_cast<cScene*>(green));
+    scene->greeting_count = -1;
+    const int before = green->draws;
+    const std::vector<uint8_t> p = picture_at(0.5f);
+    EXPECT_EQ(before + 1, green->draws);
+    for (size_t i = 0; i < p.size(); i += 4) {
+        ASSERT_EQ(0, p[i]) << i / 4;
+        ASSERT_EQ(255, p[i + 1]) << i / 4;
+        ASSERT_EQ(0, p[i + 2]) << i / 4;
+    }
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST_F(Greetings, logo_slides_from_right_to_left_over_the_picture_during_a_greeting)
+{
+    REQUIRE_GL_CONTEXT();
+    scene->greeting_count = 0;
+    // Columns where the logo changes the green picture.
+    auto logo_columns = [](const std::vector<uint8_t>& p, int* first, int* last) {
+        *first = 256;
+        *last = -1;
+        for (int y = 0; y < 192; ++y)
+            for (int x = 0; x < 256; ++x) {
+                const uint8_t* px = &p[(size_t(y) * 256 + x) * 4];
+                if (px[0] > 60 || px[2] > 60) {
+                    *first = std::min(*first, x);
+                    *last = std::max(*last, x);
+                }
+            }
+    };
+    int first_mid, last_mid, first_late, last_late;
+    logo_columns(picture_at(0.5f), &first_mid, &last_mid);
+    logo_columns(picture_at(0.9f), &first_late, &last_late);
+    ASSERT_LE(first_mid, last_mid) << "the logo shows in the middle of a greeting";
+    EXPECT_LT(first_mid, 128);
+    EXPECT_GT(last_mid, 128);
+    EXPECT_LT(first_late, first_mid) << "later it has moved left";
+    scene->greeting_count = GREETINGS_LOGOS; // after a thirteenth: no logo
+    logo_columns(picture_at(0.5f), &first_mid, &last_mid);
+    EXPECT_EQ(-1, last_mid);
+    scene->greeting_count = -1;
+}
+
+TEST_F(Greetings, fade_is_black_at_the_ends_of_a_greeting_and_almost_clear_at_its_peak)
+{
+    REQUIRE_GL_CONTEXT();
+    cRenderTarget_fbo target(64, 64, false);
+    target.create();
+    auto after_fade = [&](float g) {
+        target.begin();
+        glClearColor(1, 1, 1, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        scene->draw_fade(greetings_fade_factor(g));
+        uint8_t px[4];
+        glReadPixels(32, 32, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
+        target.end();
+        return int(px[0]);
+    };
+    EXPECT_EQ(0, after_fade(0.0f));
+    EXPECT_GE(after_fade(0.95f), 252);
+    GLboolean mask = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
+    EXPECT_TRUE(mask) << "the depth write mask is given back";
+}
+
+TEST(GreetingsShow, first_greeting_fades_in_flies_to_a_screen_and_is_black_at_1900_ms_without_errors)
+{
+    const SceneCapture run = capture_scene_frames({134388, 134863, 135338, 135813}, 2.0, 300);
+    if (!run.exited && run.log.empty())
+        GTEST_SKIP() << "no Xvfb for the capture";
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(0, run.exit_code) << run.log;
+    EXPECT_EQ(std::string::npos, run.log.find("## ERROR")) << run.log;
+    ASSERT_EQ(4u, run.frames.size());
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(1024u * 768u * 3u, run.frames[i].size());
+        EXPECT_FALSE(frame_is_uniform(run.frames[i])) << i;
+    }
+    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the camera flies";
+    EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
+    uint8_t brightest = 0;
+    for (uint8_t v : run.frames[3])
+        brightest = std::max(brightest, v);
+    EXPECT_LT(brightest, 8) << "black once the greeting is over";
+}
+
+} // namespace
