@@ -15,6 +15,7 @@
 namespace {
 
 const double FOV = 120.0, ZNEAR = 1.0, ZFAR = 5000.0;
+const int32_t EVENT_CODE_BEAT = 16; // the script's "beat"
 const float POINT_SIZE = 10.0f; // pixels, before distance attenuation
 // The grid picture's size: its rectangle texture is addressed in texels.
 const float GRID_TEXELS_W = 1024.0f, GRID_TEXELS_H = 768.0f;
@@ -155,7 +156,7 @@ void cSceneParticles::exit()
 
 void cSceneParticles::handle_event(const demo_event* e)
 {
-    if (e->code == 16) // "beat"
+    if (e->code == EVENT_CODE_BEAT)
         beat_time = e->time;
 }
 

@@ -4,8 +4,8 @@
 // (22, -5, -0.5) towards the origin, 130 degrees high, after turning it
 // 20 degrees about (0.2, 0, 1), about y with show time, and moving it by
 // (-10, 0, 0) first. So the knot is built around (10, 0, 0): moved, it turns
-// about its own centre, 22.6 units from the eye, reaching about 18 units
-// out across and 28 up and down, so it fills much of the very wide view
+// about its own centre, 22.6 units from the eye, reaching about 16.5 units
+// out across and 24 up and down, so it fills much of the very wide view
 // without reaching the eye.
 // Its materials are cleared by the scene; texture coordinates run along
 // each strand from 0 to 1 (the texture is clamped) and around it from 0 to 1.
@@ -47,9 +47,10 @@ Mesh knot()
         {3, 4, 8.0f, 5.0f, 0.6f, Mat4::rotate_x(-50.0f) * Mat4::rotate_z(-35.0f)},
     };
     // Taller than wide: the eye is 22.6 units from the centre, so the knot
-    // may reach about 18 units out in x and z, but far more in y, where the
+    // keeps within about 16.5 units of it in x and z (a strand turning past
+    // the eye stays 6 units off), but reaches further in y, where the
     // 130-degree view has room.
-    const Mat4 stretch = Mat4::scale(Vec3{1.12f, 1.75f, 1.12f});
+    const Mat4 stretch = Mat4::scale(Vec3{1.0f, 1.5f, 1.0f});
     Mesh mesh;
     mesh.use_material(material_clamped_map("tangled_twirl", TWIRL_TEXTURE));
     for (const Strand& s : strands) {
