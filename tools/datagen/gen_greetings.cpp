@@ -13,6 +13,7 @@
 #include "toolkit_mesh.h"
 #include "toolkit_path.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -73,6 +74,16 @@ enum AtlasQuarter
     ATLAS_CEILING
 };
 
+// Grid lines every spacing pixels inside one 256 x 256 quarter only.
+void quarter_grid(Canvas& c, int x0, int y0, int spacing, int width, Rgba colour)
+{
+    for (int k = 0; k <= 256; k += spacing) {
+        const int at = std::min(std::max(k - width / 2, 0), 256 - width);
+        c.fill_rect(x0 + at, y0, width, 256, colour);
+        c.fill_rect(x0, y0 + at, 256, width, colour);
+    }
+}
+
 Canvas room_atlas()
 {
     Canvas c(512, 512);
@@ -85,8 +96,8 @@ Canvas room_atlas()
     c.fill_rect(0, 460, 256, 10, rgba(1.0f, 0.6f, 0.2f));
     // Floor: a tile grid, brighter lines every fourth tile.
     c.fill_rect(256, 256, 256, 256, rgba(0.10f, 0.10f, 0.12f));
-    c.grid(16, 1, rgba(0.22f, 0.25f, 0.32f), {256, 256});
-    c.grid(64, 2, rgba(0.25f, 0.32f, 0.48f), {256, 256});
+    quarter_grid(c, 256, 256, 16, 1, rgba(0.22f, 0.25f, 0.32f));
+    quarter_grid(c, 256, 256, 64, 2, rgba(0.25f, 0.32f, 0.48f));
     // Casings: dark plastic, a grille of slots and two amber knobs.
     c.fill_rect(0, 0, 256, 256, rgba(0.20f, 0.19f, 0.18f));
     for (int k = 0; k < 10; ++k)
@@ -96,8 +107,7 @@ Canvas room_atlas()
     c.fill_rect(0, 0, 256, 8, rgba(0.5f, 0.5f, 0.55f));
     // Ceiling and trims: a bright cold grid.
     c.fill_rect(256, 0, 256, 256, rgba(0.12f, 0.14f, 0.2f));
-    c.grid(32, 3, rgba(0.5f, 0.7f, 1.0f), {256, 0});
-    // Keep each quarter from bleeding into the next under mipmaps.
+    quarter_grid(c, 256, 0, 32, 3, rgba(0.5f, 0.7f, 1.0f));
     return c;
 }
 
