@@ -31,3 +31,17 @@ void draw_unit_square()
     glVertex3f(0, 1, 0);
     glEnd();
 }
+
+void draw_unit_square_textured()
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(0, 0, 0);
+    glTexCoord2f(1, 0);
+    glVertex3f(1, 0, 0);
+    glTexCoord2f(1, 1);
+    glVertex3f(1, 1, 0);
+    glTexCoord2f(0, 1);
+    glVertex3f(0, 1, 0);
+    glEnd();
+}

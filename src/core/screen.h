@@ -10,3 +10,6 @@ void pop_screen_matrices();
 // The unit square as one quad at z = 0, counter-clockwise from (0, 0), with
 // no texture coordinates of its own.
 void draw_unit_square();
+// The same with texture coordinates equal to its corners (0..1), for
+// textures addressed in unit coordinates.
+void draw_unit_square_textured();

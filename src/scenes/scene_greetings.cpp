@@ -37,21 +37,6 @@ const char* const SCREEN_FILES[GREETINGS_SCREENS] = {
 const float PER_MS = 0.00052631577f; // 1 / 1900: one greeting
 const float PI = 3.14159265358979f;
 
-// The unit square with texture coordinates equal to its corners.
-void draw_textured_unit_quad()
-{
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(0.0f, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(1.0f, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(0.0f, 1.0f);
-    glEnd();
-}
-
 } // namespace
 
 float greetings_parameter(int32_t since_greeting_ms)
@@ -258,11 +243,11 @@ void cSceneGreetings::draw_tv_picture(cRenderTarget_fbo& picture, float t)
         glScalef(0.5f, 0.5f, 0.0f);
         glTranslatef(0.0f, -0.5f, 0.0f);
         glColor4f(1.0f, 1.0f, 1.0f, 0.5f);
-        draw_textured_unit_quad();
+        draw_unit_square_textured();
         glLoadIdentity();
         glTranslatef(u, 0.0f, 0.0f);
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        draw_textured_unit_quad();
+        draw_unit_square_textured();
         glPopMatrix();
         pop_screen_matrices();
         glBindTexture(logo->target, 0);

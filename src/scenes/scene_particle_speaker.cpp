@@ -69,21 +69,6 @@ void pull(float* v, const float* p, const double* attractor, double strength, bo
     v[2] += float(dz * s);
 }
 
-// The unit square with texture coordinates equal to its corners.
-void draw_textured_unit_quad()
-{
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(0.0f, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(1.0f, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(0.0f, 1.0f);
-    glEnd();
-}
-
 } // namespace
 
 // --- the beat's curves ----------------------------------------------------------
@@ -371,7 +356,7 @@ void cSceneParticleSpeaker::draw_beat_overlay()
     glEnable(overlay_texture->target);
     const float g = ps_overlay_grey(event_age(clock, beat_time));
     glColor3f(g, g, g);
-    draw_textured_unit_quad();
+    draw_unit_square_textured();
 
     pop_screen_matrices();
     glMatrixMode(GL_TEXTURE);
