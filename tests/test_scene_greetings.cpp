@@ -112,11 +112,7 @@ protected:
     {
         if (!gl_test_context())
             return;
-        ASSERT_EQ(0, chdir((build_dir() + "/bin").c_str()));
-        use_release_data();
-        testing::internal::CaptureStdout();
-        get_shader_container()->init();
-        testing::internal::GetCapturedStdout();
+        use_show_environment();
         scene = new cSceneGreetings(&clock);
         scene->load();
         cSceneManager* manager = get_scene_manager();

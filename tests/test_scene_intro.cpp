@@ -74,12 +74,7 @@ protected:
     {
         if (!gl_test_context())
             return;
-        // The scene's folder is relative to bin/, as in the show.
-        ASSERT_EQ(0, chdir((build_dir() + "/bin").c_str()));
-        use_release_data();
-        testing::internal::CaptureStdout();
-        get_shader_container()->init();
-        testing::internal::GetCapturedStdout();
+        use_show_environment();
         shows_scene = new cSceneIntro(&shared_clock);
         shows_scene->load(); // registers the scene's shaders
     }

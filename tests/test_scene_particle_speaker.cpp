@@ -205,11 +205,7 @@ protected:
     {
         if (!gl_test_context())
             return;
-        ASSERT_EQ(0, chdir((build_dir() + "/bin").c_str()));
-        use_release_data();
-        testing::internal::CaptureStdout();
-        get_shader_container()->init();
-        testing::internal::GetCapturedStdout();
+        use_show_environment();
         scene = new cSceneParticleSpeaker(&clock);
         scene->load();
     }

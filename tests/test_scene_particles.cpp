@@ -44,10 +44,7 @@ protected:
     {
         if (!gl_test_context())
             return;
-        use_release_data();
-        testing::internal::CaptureStdout();
-        get_shader_container()->init();
-        testing::internal::GetCapturedStdout();
+        use_show_environment();
         target = new cRenderTarget_fbo(WIDTH, HEIGHT, true);
         target->create();
     }

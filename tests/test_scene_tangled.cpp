@@ -33,12 +33,7 @@ protected:
     {
         if (!gl_test_context())
             return;
-        // The scene's folder is relative to bin/, as in the show.
-        ASSERT_EQ(0, chdir((build_dir() + "/bin").c_str()));
-        use_release_data();
-        testing::internal::CaptureStdout();
-        get_shader_container()->init();
-        testing::internal::GetCapturedStdout();
+        use_show_environment();
         scene = new cSceneTangled(&clock);
         scene->load();
         target = new cRenderTarget_fbo(WIDTH, HEIGHT, true);

@@ -3,11 +3,14 @@
 #include "core/display.h"
 #include "core/gl_ext.h"
 #include "core/resource_path.h"
+#include "shaders/cShaderContainer_CG.h"
 #include "show_runner.h"
 
 #include <SDL/SDL.h>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 int g_state = 0; // 0 not tried, 1 ready, -1 failed
@@ -58,4 +61,18 @@ void use_release_data()
     cResourcePath* paths = get_resource_path();
     for (const char* dir : {"/src/shaders", "/data", "/data/models", "/data/music", "/data/textures"})
         paths->push_searchpath(build_dir() + dir);
+}
+
+void use_show_environment()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    if (chdir((build_dir() + "/bin").c_str()) != 0)
+        ADD_FAILURE() << "no bin/ folder in " << build_dir();
+    use_release_data();
+    testing::internal::CaptureStdout();
+    get_shader_container()->init();
+    testing::internal::GetCapturedStdout();
 }

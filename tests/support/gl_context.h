@@ -16,6 +16,12 @@ const char* gl_context_error();
 // Once per process; needs the context.
 void use_release_data();
 
+// What a scene needs to load as in the show: the working directory in the
+// build's bin/ (scenes name their folders relative to it), the release data
+// on the search paths and the shader container started (its profile lines
+// kept off the test's output). Once per process; needs the context.
+void use_show_environment();
+
 // Skips the current test when no GL context can be had.
 #define REQUIRE_GL_CONTEXT()                                                  \
     do {                                                                      \
