@@ -31,10 +31,14 @@ const int KEY_SPACE = 32;
 const int KEY_ESCAPE = 27;
 const int KEY_Q = 113;
 
-// The scene classes in the order of their switch events (s00 = index 0). An
-// index whose class is not written yet holds a placeholder that shows its
-// number, so that each switch event still reaches the index it names.
-const int SCENE_COUNT = 13;
+cClock* show_clock()
+{
+    return &get_scene_manager()->clock;
+}
+
+} // namespace
+
+// --- scenes -----------------------------------------------------------------
 
 cScene* create_scene(int index, cClock* clock)
 {
@@ -57,13 +61,6 @@ cScene* create_scene(int index, cClock* clock)
         return new cScenePlaceholder(index, clock);
     }
 }
-
-cClock* show_clock()
-{
-    return &get_scene_manager()->clock;
-}
-
-} // namespace
 
 // --- keyboard -------------------------------------------------------------
 

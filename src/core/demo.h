@@ -12,6 +12,16 @@
 const int KEY_TABLE_SIZE = 255;
 extern int32_t keys[KEY_TABLE_SIZE];
 
+struct cClock;
+class cScene;
+
+// The number of scenes; a scene's index is the number of its switch event.
+const int SCENE_COUNT = 13;
+
+// A new, unloaded scene of the given index (the class of the show's scene
+// table; a numbered placeholder where a class is not written yet).
+cScene* create_scene(int index, cClock* clock);
+
 class cDemo
 {
 public:
