@@ -47,21 +47,8 @@ CaptureRun run_capture(const std::string& display, const std::vector<std::string
         _exit(127);
     }
     CaptureRun run;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            status = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (status != -1 && WIFEXITED(status)) {
-        run.exited = true;
-        run.exit_code = WEXITSTATUS(status);
-    }
+    run.exit_code = wait_child(pid, timeout_s * 1000);
+    run.exited = run.exit_code >= 0;
     run.out = read_text_file(out);
     run.err = read_text_file(err);
     return run;

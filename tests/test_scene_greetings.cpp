@@ -269,14 +269,7 @@ TEST(GreetingsShow, first_greeting_fades_in_flies_to_a_screen_and_is_black_at_19
     const SceneCapture run = capture_scene_frames({134388, 134863, 135338, 135813}, 2.0, 300);
     if (!run.exited && run.log.empty())
         GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(run.exited);
-    EXPECT_EQ(0, run.exit_code) << run.log;
-    EXPECT_EQ(std::string::npos, run.log.find("## ERROR")) << run.log;
-    ASSERT_EQ(4u, run.frames.size());
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_EQ(1024u * 768u * 3u, run.frames[i].size());
-        EXPECT_FALSE(frame_is_uniform(run.frames[i])) << i;
-    }
+    ASSERT_TRUE(capture_is_clean(run, 4, 3));
     EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the camera flies";
     EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
     uint8_t brightest = 0;

@@ -319,14 +319,7 @@ TEST(ParticleSpeakerShow, frames_at_a_beat_after_it_and_on_a_later_path_show_a_c
     const SceneCapture run = capture_scene_frames({80010, 80060, 80210, 84000}, 2.0, 240);
     if (!run.exited && run.log.empty())
         GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(run.exited);
-    EXPECT_EQ(0, run.exit_code) << run.log;
-    EXPECT_EQ(std::string::npos, run.log.find("## ERROR")) << run.log;
-    ASSERT_EQ(4u, run.frames.size());
-    for (const std::vector<uint8_t>& frame : run.frames) {
-        ASSERT_EQ(1024u * 768u * 3u, frame.size());
-        EXPECT_FALSE(frame_is_uniform(frame));
-    }
+    ASSERT_TRUE(capture_is_clean(run, 4, 4));
     EXPECT_GT(frame_difference(run.frames[0], run.frames[2]), 2.0) << "the flash fades";
     EXPECT_GT(frame_difference(run.frames[2], run.frames[3]), 2.0) << "another path";
 }

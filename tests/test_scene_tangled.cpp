@@ -203,14 +203,7 @@ TEST(SceneTangledShow, captured_frames_at_two_show_times_show_a_picture_that_mov
     const SceneCapture run = capture_scene_frames({239500, 243000}, 1.0, 400);
     if (!run.exited && run.log.empty())
         GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(run.exited);
-    EXPECT_EQ(0, run.exit_code) << run.log;
-    EXPECT_EQ(std::string::npos, run.log.find("## ERROR")) << run.log;
-    ASSERT_EQ(2u, run.frames.size());
-    for (const std::vector<uint8_t>& frame : run.frames) {
-        ASSERT_EQ(1024u * 768u * 3u, frame.size());
-        EXPECT_FALSE(frame_is_uniform(frame));
-    }
+    ASSERT_TRUE(capture_is_clean(run, 2, 2));
     EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
 }
 

@@ -8,16 +8,14 @@
 #include "support/show_runner.h"
 
 #include <IL/il.h>
+#include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -79,21 +77,8 @@ inline SceneCapture capture_scene_frames(const std::vector<int32_t>& times_ms, d
         execv(exe.c_str(), const_cast<char* const*>(argv));
         _exit(127);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            status = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    if (status != -1 && WIFEXITED(status)) {
-        result.exited = true;
-        result.exit_code = WEXITSTATUS(status);
-    }
+    result.exit_code = wait_child(pid, timeout_s * 1000);
+    result.exited = result.exit_code >= 0;
     result.log = read_text_file(log);
     for (int32_t t : times_ms) {
         char name[64];
@@ -121,4 +106,24 @@ inline double frame_difference(const std::vector<uint8_t>& a, const std::vector<
     for (std::size_t i = 0; i < a.size(); ++i)
         sum += std::abs(int(a[i]) - int(b[i]));
     return sum / double(a.size());
+}
+
+// What every scene's capture must show: the run ended by itself with code 0
+// and no "## ERROR" line, all frames were written, and the first pictured of
+// them are full frames that are not one colour.
+inline testing::AssertionResult capture_is_clean(const SceneCapture& run, std::size_t frames, std::size_t pictured)
+{
+    if (!run.exited || run.exit_code != 0)
+        return testing::AssertionFailure() << "capture ended with code " << run.exit_code << "\n" << run.log;
+    if (run.log.find("## ERROR") != std::string::npos)
+        return testing::AssertionFailure() << "error lines in the log\n" << run.log;
+    if (run.frames.size() != frames)
+        return testing::AssertionFailure() << run.frames.size() << " frames, not " << frames;
+    for (std::size_t i = 0; i < pictured; ++i) {
+        if (run.frames[i].size() != 1024u * 768u * 3u)
+            return testing::AssertionFailure() << "frame " << i << " is missing or not 1024x768";
+        if (frame_is_uniform(run.frames[i]))
+            return testing::AssertionFailure() << "frame " << i << " is one colour";
+    }
+    return testing::AssertionSuccess();
 }

@@ -64,6 +64,10 @@ private:
     std::string dir_; // temporary folder for the output files
 };
 
+// Waits for the child pid to end, killing it once timeout_ms has passed.
+// Returns its exit code, or -1 when it was killed or ended by a signal.
+int wait_child(pid_t pid, int timeout_ms);
+
 // The release folder the tests run against.
 std::string build_dir();
 // ../shared/testdata beside the repository, or "" where it is absent.
