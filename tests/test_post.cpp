@@ -5,6 +5,7 @@
 #include "rendertargets/rendertarget_manager.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/show_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -118,7 +119,7 @@ protected:
     {
         if (!gl_test_context())
             return;
-        get_resource_path()->push_searchpath(std::string(MIRVOK_SOURCE_DIR) + "/src/shaders");
+        get_resource_path()->push_searchpath(source_dir() + "/src/shaders");
         testing::internal::CaptureStdout();
         get_shader_container()->init();
         testing::internal::GetCapturedStdout();

@@ -211,7 +211,7 @@ protected:
         ASSERT_TRUE(bobj_write_file(one_triangle(), dir + "/scl_plain.bzobj", &error)) << error;
         write_png(dir + "/scl_tex.png");
         std::ofstream(dir + "/scl_cam.pth") << "(0,0,0) (1,0,0) (0,0,1)\n(5,0,0) (1,0,0) (0,0,1)\n";
-        get_resource_path()->push_searchpath(std::string(MIRVOK_SOURCE_DIR) + "/src/shaders");
+        get_resource_path()->push_searchpath(source_dir() + "/src/shaders");
         testing::internal::CaptureStdout();
         get_shader_container()->init();
         testing::internal::GetCapturedStdout();

@@ -3,9 +3,9 @@
 // where its sound starts, the rendered track keeps the level, length and beat
 // the show needs, and two runs write the same bytes.
 #include "generator.h"
-#include "markers.h"
-#include "render.h"
-#include "score.h"
+#include "score/markers.h"
+#include "score/render.h"
+#include "score/score.h"
 #include "support/show_runner.h"
 
 #include <gtest/gtest.h>

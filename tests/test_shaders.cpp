@@ -43,7 +43,7 @@ void use_shader_sources()
 {
     static bool done = false;
     if (!done)
-        get_resource_path()->push_searchpath(std::string(MIRVOK_SOURCE_DIR) + "/src/shaders");
+        get_resource_path()->push_searchpath(source_dir() + "/src/shaders");
     done = true;
 }
 

@@ -3,9 +3,9 @@
 // cCameraPath, pictures through the image library and the texture manager's
 // choice of target.
 #include "generator.h"
-#include "toolkit_image.h"
-#include "toolkit_mesh.h"
-#include "toolkit_path.h"
+#include "toolkit/image.h"
+#include "toolkit/mesh.h"
+#include "toolkit/path.h"
 
 #include "core/display.h"
 #include "core/resource_path.h"

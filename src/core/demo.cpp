@@ -5,12 +5,19 @@
 #include "gl_ext.h"
 #include "resource_path.h"
 #include "screen.h"
+#include "scenes/scene_arcs.h"
+#include "scenes/scene_diamond.h"
 #include "scenes/scene_greetings.h"
 #include "scenes/scene_intro.h"
 #include "scenes/scene_particle_speaker.h"
 #include "scenes/scene_particles.h"
-#include "scenes/scene_placeholder.h"
+#include "scenes/scene_speaker.h"
+#include "scenes/scene_sph_laser.h"
 #include "scenes/scene_tangled.h"
+#include "scenes/scene_town.h"
+#include "scenes/scene_vortex.h"
+#include "scenes/scene_wild_speaker.h"
+#include "scenes/scene_woman_box.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "rendertargets/rendertarget_manager.h"
 #include "textures/texture_manager.h"
@@ -51,14 +58,30 @@ cScene* create_scene(int index, cClock* clock)
         return new cSceneIntro(clock);
     case 1:
         return new cSceneParticles(clock);
+    case 2:
+        return new cSceneSpeaker(clock);
     case 3:
         return new cSceneParticleSpeaker(clock);
+    case 4:
+        return new cSceneTown(clock);
     case 5:
         return new cSceneGreetings(clock);
+    case 6:
+        return new cSceneArcs(clock);
+    case 7:
+        return new cSceneSphLaser(clock);
+    case 8:
+        return new cSceneWomanBox(clock);
+    case 9:
+        return new cSceneWildSpeaker(clock);
+    case 10:
+        return new cSceneVortex(clock);
+    case 11:
+        return new cSceneDiamond(clock);
     case 12:
         return new cSceneTangled(clock);
     default:
-        return new cScenePlaceholder(index, clock);
+        return nullptr;
     }
 }
 

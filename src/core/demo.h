@@ -19,7 +19,7 @@ class cScene;
 const int SCENE_COUNT = 13;
 
 // A new, unloaded scene of the given index (the class of the show's scene
-// table; a numbered placeholder where a class is not written yet).
+// table; null outside 0 to SCENE_COUNT - 1).
 cScene* create_scene(int index, cClock* clock);
 
 class cDemo

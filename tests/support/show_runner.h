@@ -70,6 +70,8 @@ int wait_child(pid_t pid, int timeout_ms);
 
 // The release folder the tests run against.
 std::string build_dir();
+// The repository root the tests were built from.
+std::string source_dir();
 // ../shared/testdata beside the repository, or "" where it is absent.
 std::string shared_testdata_dir();
 // A fresh temporary directory (removed by the caller if it cares).

@@ -15,6 +15,11 @@ std::string build_dir()
     return MIRVOK_BUILD_DIR;
 }
 
+std::string source_dir()
+{
+    return MIRVOK_SOURCE_DIR;
+}
+
 std::string shared_testdata_dir()
 {
     std::string dir = std::string(MIRVOK_SOURCE_DIR) + "/../shared/testdata";

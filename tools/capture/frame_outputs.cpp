@@ -1,6 +1,6 @@
 #include "frame_outputs.h"
 
-#include "png_writer.h"
+#include "toolkit/png_writer.h"
 #include "schedule.h"
 
 #include <csignal>

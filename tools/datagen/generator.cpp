@@ -71,6 +71,14 @@ const std::vector<Generator>& generators()
         {"tangled", "models/tangled/: the knot and glowing_twirl_4.jpg", generate_tangled},
         {"particle_speaker", "models/particleSpeaker/: the silo, the speaker and its morph, pictures, 14 flights", generate_particle_speaker},
         {"greetings", "models/greetings/ and textures/greetings/: the room, screens, logos and 6 flights", generate_greetings},
+        {"speaker", "models/sphere_speaker/: the room, balcony, speakers, cones, plates and baked light maps", generate_speaker},
+        {"town", "models/town/: the town block and credits.png", generate_town},
+        {"arcs", "models/colorArc/: the arc and diagram_overlays.jpg", generate_arcs},
+        {"sphere_laser", "models/sphere_laser/: the sphere, Coca.jpg and ring.jpg", generate_sphere_laser},
+        {"womanbox", "models/womanbox/: the greebled box, the logo and Solar_Vortex.jpg", generate_womanbox},
+        {"wildspeaker", "models/wildspeaker/: the speaker ball, beams, plates and corridor", generate_wildspeaker},
+        {"vortex", "models/vortex/: the arm, the stripe tube and its stripes", generate_vortex},
+        {"diamond", "models/diamond/: the sixteen pieces of the diamond", generate_diamond},
     };
     return list;
 }

@@ -49,7 +49,7 @@ const std::vector<Generator>& generators();
 // root. Returns the process exit code: 0, or 1 when any generator failed.
 int run_generators(const std::string& root, const std::vector<std::string>& only, bool quiet = false);
 
-// The generators (one source file each).
+// The generators (one source file each: score/gen_score.cpp, scenes/*.cpp).
 bool generate_score(DataContext& data);
 bool generate_loading_picture(DataContext& data);
 bool generate_intro(DataContext& data);
@@ -57,3 +57,11 @@ bool generate_particles_pictures(DataContext& data);
 bool generate_tangled(DataContext& data);
 bool generate_particle_speaker(DataContext& data);
 bool generate_greetings(DataContext& data);
+bool generate_speaker(DataContext& data);
+bool generate_town(DataContext& data);
+bool generate_arcs(DataContext& data);
+bool generate_sphere_laser(DataContext& data);
+bool generate_womanbox(DataContext& data);
+bool generate_wildspeaker(DataContext& data);
+bool generate_vortex(DataContext& data);
+bool generate_diamond(DataContext& data);
