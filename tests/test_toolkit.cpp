@@ -6,6 +6,7 @@
 #include "toolkit/image.h"
 #include "toolkit/mesh.h"
 #include "toolkit/path.h"
+#include "toolkit/type.h"
 
 #include "core/display.h"
 #include "core/resource_path.h"
@@ -497,4 +498,38 @@ TEST(ToolkitImage, shade_gives_texture_coordinates_with_v_up_from_the_bottom_row
     EXPECT_FLOAT_EQ(0.125f, c.at(0, 0).r);
     EXPECT_FLOAT_EQ(0.75f, c.at(0, 0).g); // top row: v near 1
     EXPECT_FLOAT_EQ(0.25f, c.at(3, 1).g);
+}
+
+TEST(ToolkitType, a_typeface_draws_a_capital_on_its_baseline_and_a_missing_font_draws_nothing)
+{
+    toolkit::Typeface sans("DejaVuSans-Bold.ttf");
+    if (!sans.ok())
+        GTEST_SKIP() << "fonts-dejavu-core is not installed";
+    Canvas c(64, 48);
+    const float size = 32;
+    const float cap = sans.cap_height(size);
+    EXPECT_GT(cap, size * 0.6f); // a capital is most of the em in any text face
+    EXPECT_LT(cap, size);
+    const float end = sans.draw(c, "H", {8, 40}, size, rgba(1, 1, 1));
+    EXPECT_NEAR(end - 8, sans.width("H", size), 0.01f);
+    auto lit_rows = [&](int x0, int x1) {
+        int top = 48, bottom = -1;
+        for (int y = 0; y < 48; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (c.at(x, y).r > 0.5f) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        return std::make_pair(top, bottom);
+    };
+    auto rows = lit_rows(0, 64);
+    EXPECT_EQ(39, rows.second);                           // sits on the baseline
+    EXPECT_NEAR(40 - cap, float(rows.first), 1.0f);       // reaches the cap height
+    EXPECT_EQ(-1, lit_rows(int(std::ceil(end)) + 1, 64).second); // nothing after the advance
+
+    toolkit::Typeface missing("no-such-font.ttf");
+    EXPECT_FALSE(missing.ok());
+    Canvas d(8, 8);
+    EXPECT_EQ(2.0f, missing.draw(d, "H", {2, 6}, 8, rgba(1, 1, 1)));
+    EXPECT_EQ(0.0f, d.at(3, 3).r);
 }
