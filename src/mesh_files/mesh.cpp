@@ -184,6 +184,14 @@ void cMeshObj::release_buffers()
         buffer.release();
 }
 
+void cMeshObj::restore_buffers()
+{
+    for (cVertexBuffer& buffer : buffers)
+        if (buffer.id == 0)
+            glGenBuffersARB(1, &buffer.id);
+    upload();
+}
+
 cVertexBuffer* cMeshObj::get_buffer(int index)
 {
     if (index < 0 || index > 3) {

@@ -91,8 +91,12 @@ public:
     // batch with whatever state the caller set.
     void clear_materials();
     // Deletes the four GL buffers and keeps the arrays. A released mesh is
-    // only destroyed afterwards: buffer names are made at construction only.
+    // not drawn until restore_buffers() gives it buffers again.
     void release_buffers();
+    // Gives every released buffer a new GL name and uploads the arrays
+    // again, for a scene that freed its buffers when it was left and is
+    // current once more. Buffers still held keep their names.
+    void restore_buffers();
     // Buffer 0 positions, 1 normals, 2 texcoords, 3 indices; any other index
     // ends the process (-1).
     cVertexBuffer* get_buffer(int index);
