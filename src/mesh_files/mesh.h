@@ -49,6 +49,9 @@ public:
     void bind_as_indices();
     // Deletes the GL buffer and sets id to 0. Safe twice.
     void release();
+    // Generates a new GL buffer name after release(); nothing while a name
+    // is held.
+    void create();
 
     int32_t components; // values per element
     GLuint id;          // GL buffer name, 0 once released
@@ -93,6 +96,10 @@ public:
     // Deletes the four GL buffers and keeps the arrays. A released mesh is
     // only destroyed afterwards: buffer names are made at construction only.
     void release_buffers();
+    // Undoes release_buffers() for a scene that is shown again: new names
+    // for the released buffers, then upload(). Returns whether any buffer
+    // had been released (false: nothing done).
+    bool restore_buffers();
     // Buffer 0 positions, 1 normals, 2 texcoords, 3 indices; any other index
     // ends the process (-1).
     cVertexBuffer* get_buffer(int index);
