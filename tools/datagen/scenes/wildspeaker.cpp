@@ -28,8 +28,10 @@
 //   light (light 1, cold white, no fall-off) sits at its origin, so a lamp
 //   ring is built there. The row covers the world's x from -2500 to at least
 //   300; the ball hangs at the origin and the eyes come no more than 75
-//   units off the corridor's axis, so the corridor's walls stand 140 away
-//   from it. It is drawn with "fog_shader" and its materials (white panels,
+//   units off the corridor's axis, but in the shot that tumbles the corridor
+//   and the ball together about the ball the eye is up to 240 units from
+//   it: the walls stand 240 from the axis, so that shot mostly looks along
+//   the inside rather than at the outside hiding the ball. It is drawn with "fog_shader" and its materials (white panels,
 //   grey ribs, dark seams, unlit lamps), fogging to white from 150 units.
 #include "generator.h"
 #include "toolkit/image.h"
@@ -67,7 +69,7 @@ const float BEAM_END_RADIUS = 46.0f;
 
 // The corridor segment.
 const float SEGMENT_LENGTH = 700.0f;
-const float CORRIDOR_APOTHEM = 140.0f; // axis to the panels' faces
+const float CORRIDOR_APOTHEM = 240.0f; // axis to the panels' faces
 const float CELL_LENGTH = 100.0f;     // panels and ribs along the segment
 const float SEAM = 4.0f;              // open gap between panels
 const float PANEL_THICKNESS = 2.0f;
@@ -165,7 +167,7 @@ Mesh ball_shell()
 {
     const std::vector<Vec3> axes = socket_axes();
     Mesh shell;
-    shell.use_material(material_colour("wildspeaker_shell", {0.42f, 0.44f, 0.5f}, {0.9f, 0.9f, 0.95f}, 48.0f));
+    shell.use_material(material_colour("wildspeaker_shell", {0.42f, 0.44f, 0.5f}, {0.45f, 0.45f, 0.5f}, 90.0f));
     // Solid bands: the complement of the slits.
     std::vector<std::pair<float, float>> solid = {{-90.0f, -78.0f}, {-74.0f, -18.0f}, {-14.0f, 14.0f},
                                                   {18.0f, 74.0f},   {78.0f, 90.0f}};
@@ -345,12 +347,28 @@ Mesh corridor_segment()
     for (int k = 0; k < 8; ++k)
         mesh.append(box({2.0f, SEGMENT_LENGTH, back_width}), on_face(k, back_r + 1.0f, 0.5f * SEGMENT_LENGTH));
 
+    // The hull seen from outside when the corridor tumbles past the eye: no
+    // light reaches it (the segment's light is inside), so it is unlit, a
+    // pale grey with darker ribs, and fogs to white like the rest.
+    const float hull_r = back_r + 4.0f;
+    const float hull_width = 2.0f * hull_r * std::tan(22.5f * DEG) + 2.0f;
+    mesh.use_material(material_unlit("wildspeaker_corridor_hull", {0.72f, 0.74f, 0.78f}));
+    for (int k = 0; k < 8; ++k)
+        mesh.append(box({2.0f, SEGMENT_LENGTH, hull_width}), on_face(k, hull_r, 0.5f * SEGMENT_LENGTH));
+    mesh.use_material(material_unlit("wildspeaker_corridor_hull_rib", {0.42f, 0.44f, 0.48f}));
+    for (int j = 0; j < cells; ++j)
+        for (int k = 0; k < 8; ++k)
+            mesh.append(box({6.0f, RIB_THICKNESS, hull_width + 4.0f}), on_face(k, hull_r + 4.0f, float(j) * CELL_LENGTH));
+
     // White panels, one per face and cell.
-    mesh.use_material(material_colour("wildspeaker_corridor_panel", {0.8f, 0.82f, 0.86f}, {0.2f, 0.2f, 0.2f}, 16));
+    mesh.use_material(material_colour("wildspeaker_corridor_panel", {0.64f, 0.66f, 0.7f}, {0.2f, 0.2f, 0.2f}, 16));
+    const float panel_width = 0.5f * face_width;
     for (int k = 0; k < 8; ++k)
         for (int j = 0; j < cells; ++j)
-            mesh.append(box({PANEL_THICKNESS, CELL_LENGTH - SEAM, face_width - SEAM}),
-                        on_face(k, CORRIDOR_APOTHEM + 0.5f * PANEL_THICKNESS, (float(j) + 0.5f) * CELL_LENGTH));
+            for (float across : {-0.5f, 0.5f})
+                mesh.append(box({PANEL_THICKNESS, CELL_LENGTH - SEAM, panel_width - SEAM}),
+                            on_face(k, CORRIDOR_APOTHEM + 0.5f * PANEL_THICKNESS, (float(j) + 0.5f) * CELL_LENGTH) *
+                                Mat4::translate({0, 0, across * panel_width}));
 
     // Grey ribs standing in from the panels at every cell's start; the first
     // holds the lamp ring of the segment's light.
