@@ -77,6 +77,12 @@ void cVertexBuffer::release()
     }
 }
 
+void cVertexBuffer::create()
+{
+    if (id == 0)
+        glGenBuffersARB(1, &id);
+}
+
 // --- cMeshObj -------------------------------------------------------------------
 
 void cMeshObj_data::clear_arrays()
@@ -184,12 +190,17 @@ void cMeshObj::release_buffers()
         buffer.release();
 }
 
-void cMeshObj::restore_buffers()
+bool cMeshObj::restore_buffers()
 {
+    bool released = false;
     for (cVertexBuffer& buffer : buffers)
-        if (buffer.id == 0)
-            glGenBuffersARB(1, &buffer.id);
+        released = released || buffer.id == 0;
+    if (!released)
+        return false;
+    for (cVertexBuffer& buffer : buffers)
+        buffer.create();
     upload();
+    return true;
 }
 
 cVertexBuffer* cMeshObj::get_buffer(int index)

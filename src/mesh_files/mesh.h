@@ -49,6 +49,9 @@ public:
     void bind_as_indices();
     // Deletes the GL buffer and sets id to 0. Safe twice.
     void release();
+    // Generates a new GL buffer name after release(); nothing while a name
+    // is held.
+    void create();
 
     int32_t components; // values per element
     GLuint id;          // GL buffer name, 0 once released
@@ -90,13 +93,13 @@ public:
     // Drops the materials and per-group drawing: the mesh then draws as one
     // batch with whatever state the caller set.
     void clear_materials();
-    // Deletes the four GL buffers and keeps the arrays. A released mesh is
-    // not drawn until restore_buffers() gives it buffers again.
+    // Deletes the four GL buffers and keeps the arrays. Draw a released mesh
+    // only after restore_buffers() has given it buffers again.
     void release_buffers();
-    // Gives every released buffer a new GL name and uploads the arrays
-    // again, for a scene that freed its buffers when it was left and is
-    // current once more. Buffers still held keep their names.
-    void restore_buffers();
+    // Undoes release_buffers() for a scene that is shown again: new names
+    // for the released buffers, then upload(). Returns whether any buffer
+    // had been released (false: nothing done).
+    bool restore_buffers();
     // Buffer 0 positions, 1 normals, 2 texcoords, 3 indices; any other index
     // ends the process (-1).
     cVertexBuffer* get_buffer(int index);
