@@ -52,7 +52,7 @@ const float SPREAD_UP = 0.08f * R;
 
 cMaterial facet_material()
 {
-    return material_colour("diamond_facet", {0.2f, 0.26f, 0.38f}, {1.0f, 1.0f, 1.0f}, 28.0f);
+    return material_colour("diamond_facet", {0.22f, 0.29f, 0.35f}, {1.0f, 1.0f, 1.0f}, 28.0f);
 }
 
 cMaterial cleave_material()
