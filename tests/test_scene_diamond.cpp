@@ -1,0 +1,382 @@
+#include "scenes/scene_diamond.h"
+
+#include "core/gl_ext.h"
+#include "mesh_files/mesh.h"
+#include "platform/platform.h"
+#include "rendertargets/render_target.h"
+#include "shaders/cShaderContainer_CG.h"
+#include "support/gl_context.h"
+#include "support/scene_capture.h"
+#include "support/show_runner.h"
+#include "timeline/scene_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const int32_t TECHNOFX = 22, TECHNOFX2 = 23, MELODY = 24, LEAD = 25;
+const int WIDTH = 1024, HEIGHT = 768;
+
+// --- effects and levels (no GL) ------------------------------------------------------
+
+struct Levels
+{
+    Levels() { clock.start = 0; }
+    void event_at(int32_t code, int32_t t)
+    {
+        clock.now = t;
+        const demo_event e = {code, t};
+        scene.handle_event(&e);
+    }
+    void update_at(int32_t t)
+    {
+        clock.now = t;
+        scene.update();
+    }
+    cClock clock;
+    cSceneDiamond scene{&clock};
+};
+
+TEST(DiamondEffects, only_technofx_technofx2_and_melody_enter_the_list_and_lead_does_not)
+{
+    Levels s;
+    for (int32_t code = EVENT_CUE_FIRST; code <= EVENT_CUE_LAST; ++code)
+        s.event_at(code, 10000 + code);
+    ASSERT_EQ(3u, s.scene.effects.size());
+    std::vector<int32_t> codes;
+    for (const demo_event& e : s.scene.effects)
+        codes.push_back(e.code);
+    EXPECT_EQ((std::vector<int32_t>{TECHNOFX, TECHNOFX2, MELODY}), codes);
+    EXPECT_EQ(10000 + TECHNOFX, s.scene.effects.front().time) << "the event's own time is kept";
+}
+
+TEST(DiamondEffects, two_technofx_500_ms_apart_add_up_500_ms_after_the_second)
+{
+    // 0.2 + 0.5 s(1 - 1000/1700) + 0.5 s(1 - 500/1700), worked out by hand.
+    Levels s;
+    s.event_at(TECHNOFX, 303000);
+    s.event_at(TECHNOFX, 303500);
+    s.update_at(304000);
+    EXPECT_NEAR(0.78020f, s.scene.flare_level, 1e-4f);
+    EXPECT_FLOAT_EQ(0.0f, s.scene.melody_level);
+}
+
+TEST(DiamondEffects, flare_is_0_7_at_a_technofx2_and_melody_0_6_at_a_melody_then_both_fade)
+{
+    Levels s;
+    s.event_at(TECHNOFX2, 306000);
+    s.event_at(MELODY, 306000);
+    s.update_at(306000);
+    EXPECT_FLOAT_EQ(0.7f, s.scene.flare_level);
+    EXPECT_FLOAT_EQ(0.6f, s.scene.melody_level);
+    s.update_at(307000);
+    // 0.6 s(1 - 1000/2200), worked out by hand.
+    EXPECT_NEAR(0.34080f, s.scene.melody_level, 1e-4f);
+    s.update_at(307700);
+    EXPECT_FLOAT_EQ(0.2f, s.scene.flare_level) << "the flare is spent after 1700 ms";
+    EXPECT_GT(s.scene.melody_level, 0.0f) << "the melody lasts 2200 ms";
+}
+
+TEST(DiamondEffects, entries_go_once_older_than_1700_or_2200_ms)
+{
+    Levels s;
+    s.event_at(TECHNOFX, 310000);
+    s.event_at(MELODY, 310000);
+    s.update_at(311700);
+    EXPECT_EQ(2u, s.scene.effects.size()) << "1700 ms old is not yet older than its lifetime";
+    s.update_at(311701);
+    ASSERT_EQ(1u, s.scene.effects.size());
+    EXPECT_EQ(MELODY, s.scene.effects.front().code);
+    s.update_at(312200);
+    EXPECT_EQ(1u, s.scene.effects.size());
+    s.update_at(312201);
+    EXPECT_TRUE(s.scene.effects.empty());
+    EXPECT_FLOAT_EQ(1700.0f, diamond_effect_lifetime(LEAD));
+    EXPECT_FLOAT_EQ(2147483648.0f, diamond_effect_lifetime(16));
+}
+
+TEST(DiamondFade, with_the_quit_at_300000_full_until_295000_half_at_297000_black_from_299000)
+{
+    const struct
+    {
+        int32_t e;
+        float f;
+    } table[] = {{200000, 1.0f}, {295000, 1.0f}, {296000, 0.75f}, {297000, 0.5f},
+                 {299000, 0.0f}, {300000, 0.0f}, {310000, 0.0f}};
+    for (const auto& row : table)
+        EXPECT_FLOAT_EQ(row.f, diamond_fade_factor(300000, row.e)) << row.e;
+    EXPECT_FLOAT_EQ(0.0f, diamond_fade_factor(EVENT_NONE, 302608)) << "no quit to come: black";
+    EXPECT_FLOAT_EQ(0.0f, diamond_fade_factor(EVENT_NONE, 0));
+}
+
+// --- with the show's data --------------------------------------------------------------
+
+class SceneDiamond : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!gl_test_context())
+            return;
+        use_show_environment();
+        // The pool exists before the scene first becomes current, as in the
+        // show (making its targets resets the context's lighting model).
+        get_rendertarget_manager();
+        // The generator's state at program start, as the show's load finds
+        // it when no scene before it drew a number.
+        crt_srand(1);
+        scene = new cSceneDiamond(&clock);
+        scene->load();
+        picture = new cRenderTarget_fbo(WIDTH, HEIGHT, false);
+        picture->create();
+    }
+    static void TearDownTestSuite()
+    {
+        delete scene;
+        scene = nullptr;
+        delete picture;
+        picture = nullptr;
+    }
+
+    // The script's queue as the scene manager holds it, with these events;
+    // a new run unless told otherwise (the scene reads the quit time again).
+    static void use_queue(const std::vector<demo_event>& events, bool new_run = true)
+    {
+        cSceneManager* manager = get_scene_manager();
+        delete manager->queue;
+        manager->queue = new cEventQueue();
+        manager->queue->events = events;
+        manager->queue->sort();
+        if (new_run)
+            scene->quit_time_read = false;
+    }
+
+    // A frame as the show draws it (the glow puts it on the window), read
+    // back from the window's back buffer.
+    static std::vector<uint8_t> draw_frame(int32_t e)
+    {
+        clock.start = 0;
+        clock.prev = e - 16;
+        clock.now = e;
+        scene->update();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        scene->draw();
+        std::vector<uint8_t> pixels(std::size_t(WIDTH) * HEIGHT * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+
+    // The fade step alone over a grey picture; the grey left at the centre.
+    static int faded_grey(int32_t e)
+    {
+        clock.start = 0;
+        clock.now = e;
+        picture->begin();
+        glClearColor(200.0f / 255.0f, 200.0f / 255.0f, 200.0f / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        scene->draw_end_fade();
+        uint8_t p[4] = {0, 0, 0, 0};
+        glReadPixels(WIDTH / 2, HEIGHT / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        picture->end();
+        return p[1];
+    }
+
+    static cClock clock;
+    static cSceneDiamond* scene;
+    static cRenderTarget_fbo* picture;
+};
+cClock SceneDiamond::clock;
+cSceneDiamond* SceneDiamond::scene = nullptr;
+cRenderTarget_fbo* SceneDiamond::picture = nullptr;
+
+// Sum of one channel (0 red, 1 green, 2 blue) over an RGBA frame.
+double channel_sum(const std::vector<uint8_t>& p, int channel)
+{
+    double sum = 0;
+    for (std::size_t i = std::size_t(channel); i < p.size(); i += 4)
+        sum += p[i];
+    return sum;
+}
+
+TEST_F(SceneDiamond, load_takes_sixteen_pieces_with_their_materials_and_pp_shd_once)
+{
+    REQUIRE_GL_CONTEXT();
+    ASSERT_TRUE(scene->loaded);
+    for (int i = 0; i < DIAMOND_PIECES; ++i) {
+        cMeshObj* piece = dynamic_cast<cMeshObj*>(scene->pieces[i]);
+        ASSERT_NE(nullptr, piece) << DIAMOND_PIECE_FILES[i];
+        EXPECT_FALSE(piece->materials.empty()) << DIAMOND_PIECE_FILES[i];
+        EXPECT_TRUE(piece->flags & MESH_GROUPS) << DIAMOND_PIECE_FILES[i];
+    }
+    EXPECT_STREQ("diamond15.bzobj", DIAMOND_PIECE_FILES[15]);
+    EXPECT_EQ(1u, get_shader_container()->shaders.count("pp_shd"));
+    iMesh* first = scene->pieces[0];
+    const std::vector<std::array<float, 3>> axes = scene->axes;
+    scene->load();
+    EXPECT_EQ(first, scene->pieces[0]);
+    EXPECT_EQ(axes, scene->axes) << "a second load draws no more axes";
+}
+
+TEST_F(SceneDiamond, axes_are_three_draws_of_the_runtime_generator_per_piece_reversed)
+{
+    REQUIRE_GL_CONTEXT();
+    // The C runtime's first numbers from state 1: 41, 18467, 6334, 26500,
+    // 19169, 15724. Piece 0 draws r1 = 41, r2 = 18467, r3 = 6334 and turns
+    // about (r3, r2, r1) / 32767.
+    ASSERT_EQ(std::size_t(DIAMOND_PIECES), scene->axes.size());
+    const float k = 1.0f / 32767.0f;
+    const std::array<float, 3> first = {6334 * k, 18467 * k, 41 * k};
+    const std::array<float, 3> second = {15724 * k, 19169 * k, 26500 * k};
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_FLOAT_EQ(first[c], scene->axes[0][c]) << c;
+        EXPECT_FLOAT_EQ(second[c], scene->axes[1][c]) << c;
+    }
+    // Another run of the same build: the same generator state gives the
+    // same axes.
+    crt_srand(1);
+    cSceneDiamond again(&clock);
+    again.load();
+    EXPECT_EQ(scene->axes, again.axes);
+}
+
+TEST_F(SceneDiamond, init_holds_one_full_size_target_from_the_pool_and_exit_gives_it_back)
+{
+    REQUIRE_GL_CONTEXT();
+    cRenderTargetManager* pool = get_rendertarget_manager();
+    const uint32_t lent = pool->get_outstanding();
+    const uint32_t pooled = pool->pooled_count();
+    use_queue({{EVENT_QUIT, 323478}});
+    for (int stretch = 0; stretch < 2; ++stretch) {
+        scene->init();
+        ASSERT_FALSE(scene->frame_target.empty());
+        EXPECT_EQ(RTT_FULL, scene->frame_target.size_class());
+        EXPECT_EQ(uint32_t(WIDTH), scene->frame_target->width);
+        EXPECT_EQ(uint32_t(HEIGHT), scene->frame_target->height);
+        EXPECT_EQ(lent + 1, pool->get_outstanding());
+        cRenderTarget_fbo* held = scene->frame_target.get();
+        draw_frame(306000);
+        draw_frame(306100);
+        EXPECT_EQ(held, scene->frame_target.get()) << "the same target every frame";
+        EXPECT_EQ(lent + 1, pool->get_outstanding()) << "the glow gives its own targets back";
+        scene->exit();
+        EXPECT_TRUE(scene->frame_target.empty());
+        EXPECT_EQ(lent, pool->get_outstanding()) << "stretch " << stretch;
+        EXPECT_EQ(pooled, pool->pooled_count()) << "no target made at run time";
+    }
+}
+
+TEST_F(SceneDiamond, exit_gives_back_the_default_depth_blend_lighting_model_and_shader)
+{
+    REQUIRE_GL_CONTEXT();
+    use_queue({{EVENT_QUIT, 323478}});
+    scene->init();
+    GLint two_side = 0;
+    glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &two_side);
+    EXPECT_EQ(1, two_side);
+    EXPECT_FALSE(glIsEnabled(GL_MULTISAMPLE));
+    draw_frame(310000);
+    scene->exit();
+
+    glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &two_side);
+    EXPECT_EQ(0, two_side);
+    GLboolean depth_mask = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
+    EXPECT_TRUE(depth_mask);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_MULTISAMPLE));
+    GLint src = 0, dst = 0;
+    glGetIntegerv(GL_BLEND_SRC, &src);
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(GL_SRC_ALPHA, src);
+    EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
+    EXPECT_EQ("null_shader", get_shader_container()->current_shader);
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST_F(SceneDiamond, a_technofx_lights_the_pieces_green_yellow_and_a_melody_brighter_all_over)
+{
+    REQUIRE_GL_CONTEXT();
+    use_queue({{EVENT_QUIT, 323478}});
+    scene->init();
+    scene->effects.clear();
+    const std::vector<uint8_t> rest = draw_frame(306000);
+    const demo_event flare = {TECHNOFX, 306000};
+    scene->handle_event(&flare);
+    const std::vector<uint8_t> flared = draw_frame(306000);
+    scene->effects.clear();
+    const demo_event melody = {MELODY, 306000};
+    scene->handle_event(&melody);
+    const std::vector<uint8_t> bright = draw_frame(306000);
+    scene->effects.clear();
+    scene->exit();
+
+    // At rest: pieces on black, not one colour.
+    EXPECT_GT(channel_sum(rest, 2), 0.0);
+    EXPECT_EQ(0, rest[0] + rest[1] + rest[2]) << "the corner stays black";
+    // The flare adds mostly green, then red, hardly any blue.
+    const double dr = channel_sum(flared, 0) - channel_sum(rest, 0);
+    const double dg = channel_sum(flared, 1) - channel_sum(rest, 1);
+    const double db = channel_sum(flared, 2) - channel_sum(rest, 2);
+    EXPECT_GT(dg, 0.5 * channel_sum(rest, 1)) << "a flare is bright";
+    EXPECT_GT(dg, 1.5 * dr);
+    EXPECT_GT(dr, db);
+    // The melody raises the diffuse light: every channel brighter.
+    for (int c = 0; c < 3; ++c)
+        EXPECT_GT(channel_sum(bright, c), 1.5 * channel_sum(rest, c)) << c;
+}
+
+TEST_F(SceneDiamond, darkening_multiplies_the_picture_and_reaches_black_before_the_quit)
+{
+    REQUIRE_GL_CONTEXT();
+    use_queue({{EVENT_QUIT, 300000}});
+    EXPECT_EQ(200, faded_grey(295000));
+    EXPECT_NEAR(100, faded_grey(297000), 1);
+    EXPECT_EQ(0, faded_grey(299000));
+    EXPECT_EQ(300000, scene->quit_time);
+    // Read once for the run: a later change of the queue does not move it.
+    use_queue({{EVENT_QUIT, 400000}}, false);
+    EXPECT_EQ(0, faded_grey(299500));
+    EXPECT_EQ(300000, scene->quit_time);
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST_F(SceneDiamond, without_a_quit_still_to_come_the_scene_is_black)
+{
+    REQUIRE_GL_CONTEXT();
+    // The quit already handed out: find() looks from the cursor on.
+    use_queue({{11, 302608}, {EVENT_QUIT, 303000}});
+    get_scene_manager()->queue->cursor = 2;
+    EXPECT_EQ(0, faded_grey(302700));
+    EXPECT_EQ(EVENT_NONE, scene->quit_time);
+
+    // No script at all reads the same.
+    cSceneManager* manager = get_scene_manager();
+    delete manager->queue;
+    manager->queue = nullptr;
+    scene->quit_time_read = false;
+    scene->init();
+    const std::vector<uint8_t> frame = draw_frame(306000);
+    scene->exit();
+    EXPECT_EQ(0.0, channel_sum(frame, 0) + channel_sum(frame, 1) + channel_sum(frame, 2));
+}
+
+TEST(SceneDiamondShow, frames_flare_turn_and_darken_to_black_at_the_quit_without_errors)
+{
+    // A technofx flare (303.261), a melody with technofx2 (306.087), the rest
+    // before the last seconds, and 1 s before the quit (323.478): black.
+    const SceneCapture run = capture_scene_frames({303300, 306200, 319500, 322480}, 1.0, 400);
+    if (!run.exited && run.log.empty())
+        GTEST_SKIP() << "no Xvfb for the capture";
+    ASSERT_TRUE(capture_is_clean(run, 4, 3));
+    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+    EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
+    ASSERT_EQ(1024u * 768u * 3u, run.frames[3].size());
+    EXPECT_TRUE(frame_is_uniform(run.frames[3]));
+    EXPECT_EQ(0, run.frames[3][0] + run.frames[3][1] + run.frames[3][2]);
+}
+
+} // namespace
