@@ -62,7 +62,7 @@ const float SOCKET_DEPTH = 1.5f;    // the socket's floor lies this far below th
 const float SLITS[4][2] = {{14.0f, 18.0f}, {74.0f, 78.0f}, {-18.0f, -14.0f}, {-78.0f, -74.0f}};
 const int SHELL_SLICES = 144;      // 2.5 degrees
 const float SHELL_STEP_DEG = 2.0f; // latitude step; the slits' edges lie on it
-const float INNER_SPHERE_RADIUS = 26.0f;
+const float INNER_SPHERE_RADIUS = 29.0f;
 
 // The beam: from the speaker's face out along the axis.
 const float BEAM_LENGTH = 420.0f;
@@ -201,7 +201,7 @@ Mesh internal_additive()
     }
     const Mat4 circles[3] = {Mat4(), Mat4::rotate_x(90.0f), Mat4::rotate_z(90.0f) * Mat4::rotate_x(45.0f)};
     for (const Mat4& m : circles)
-        mesh.append(torus(INNER_SPHERE_RADIUS + 3.0f, 0.35f, 96, 6), m);
+        mesh.append(torus(INNER_SPHERE_RADIUS + 1.5f, 0.35f, 96, 6), m);
     for (int i = 0; i < WILD_SPEAKER_LIGHT_COUNT; ++i) {
         if (i == 28)
             continue; // the socket of row 27
