@@ -342,8 +342,8 @@ Mesh corridor_segment()
     Mesh mesh;
 
     // Dark backing behind the panels: it shows in their seams.
-    mesh.use_material(material_colour("wildspeaker_corridor_seam", {0.12f, 0.13f, 0.15f}));
-    const float back_r = CORRIDOR_APOTHEM + PANEL_THICKNESS + 1.0f;
+    mesh.use_material(material_colour("wildspeaker_corridor_seam", {0.25f, 0.26f, 0.3f}));
+    const float back_r = CORRIDOR_APOTHEM + PANEL_THICKNESS; // its inner face right behind the panels
     const float back_width = 2.0f * back_r * std::tan(22.5f * DEG) + 2.0f;
     for (int k = 0; k < 8; ++k)
         mesh.append(box({2.0f, SEGMENT_LENGTH, back_width}), on_face(k, back_r + 1.0f, 0.5f * SEGMENT_LENGTH));
@@ -351,7 +351,7 @@ Mesh corridor_segment()
     // The hull seen from outside when the corridor tumbles past the eye: no
     // light reaches it (the segment's light is inside), so it is unlit, a
     // pale grey with darker ribs, and fogs to white like the rest.
-    const float hull_r = back_r + 4.0f;
+    const float hull_r = back_r + 3.0f; // against the backing: no dark gap between the layers
     const float hull_width = 2.0f * hull_r * std::tan(22.5f * DEG) + 2.0f;
     mesh.use_material(material_unlit("wildspeaker_corridor_hull", {0.72f, 0.74f, 0.78f}));
     for (int k = 0; k < 8; ++k)
