@@ -197,6 +197,11 @@ void cSceneWildSpeaker::exit()
     glDisable(GL_FOG);
     glDisable(GL_RESCALE_NORMAL);
     glEnable(GL_ALPHA_TEST);
+    // The corridor's light back to GL's defaults for light 1.
+    const float no_light[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, no_light);
+    glLightfv(GL_LIGHT1, GL_SPECULAR, no_light);
+    glDisable(GL_LIGHT1);
 }
 
 void cSceneWildSpeaker::handle_event(const demo_event* e)
