@@ -10,6 +10,7 @@
 #include "shaders/cShdVolLight.h"
 
 #include <GL/glu.h>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -196,6 +197,11 @@ void cSceneWildSpeaker::exit()
     glDisable(GL_FOG);
     glDisable(GL_RESCALE_NORMAL);
     glEnable(GL_ALPHA_TEST);
+    // The corridor's light back to GL's defaults for light 1.
+    const float no_light[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, no_light);
+    glLightfv(GL_LIGHT1, GL_SPECULAR, no_light);
+    glDisable(GL_LIGHT1);
 }
 
 void cSceneWildSpeaker::handle_event(const demo_event* e)
@@ -230,16 +236,13 @@ void cSceneWildSpeaker::update()
     for (int i = 0; i < WILD_SPEAKER_LIGHT_COUNT; ++i)
         light_level[i] = ramp01(e - lights[i].time, lights[i].duration);
 
-    std::vector<light_record> kept;
-    kept.reserve(melody_events.size());
+    // Removed in place: the frame allocates nothing.
+    melody_events.erase(std::remove_if(melody_events.begin(), melody_events.end(),
+                                       [e](const light_record& m) { return e - m.time > m.duration; }),
+                        melody_events.end());
     melody_glow = 0.0f;
-    for (const light_record& m : melody_events) {
-        if (e - m.time > m.duration)
-            continue;
-        kept.push_back(m);
+    for (const light_record& m : melody_events)
         melody_glow += MELODY_GLOW * (1.0f - ramp01(e - m.time, m.duration));
-    }
-    melody_events.swap(kept);
 }
 
 // --- drawing --------------------------------------------------------------------

@@ -62,7 +62,7 @@ const float SOCKET_DEPTH = 1.5f;    // the socket's floor lies this far below th
 const float SLITS[4][2] = {{14.0f, 18.0f}, {74.0f, 78.0f}, {-18.0f, -14.0f}, {-78.0f, -74.0f}};
 const int SHELL_SLICES = 144;      // 2.5 degrees
 const float SHELL_STEP_DEG = 2.0f; // latitude step; the slits' edges lie on it
-const float INNER_SPHERE_RADIUS = 26.0f;
+const float INNER_SPHERE_RADIUS = 29.0f;
 
 // The beam: from the speaker's face out along the axis.
 const float BEAM_LENGTH = 420.0f;
@@ -201,7 +201,7 @@ Mesh internal_additive()
     }
     const Mat4 circles[3] = {Mat4(), Mat4::rotate_x(90.0f), Mat4::rotate_z(90.0f) * Mat4::rotate_x(45.0f)};
     for (const Mat4& m : circles)
-        mesh.append(torus(INNER_SPHERE_RADIUS + 3.0f, 0.35f, 96, 6), m);
+        mesh.append(torus(INNER_SPHERE_RADIUS + 1.5f, 0.35f, 96, 6), m);
     for (int i = 0; i < WILD_SPEAKER_LIGHT_COUNT; ++i) {
         if (i == 28)
             continue; // the socket of row 27
@@ -342,8 +342,8 @@ Mesh corridor_segment()
     Mesh mesh;
 
     // Dark backing behind the panels: it shows in their seams.
-    mesh.use_material(material_colour("wildspeaker_corridor_seam", {0.12f, 0.13f, 0.15f}));
-    const float back_r = CORRIDOR_APOTHEM + PANEL_THICKNESS + 1.0f;
+    mesh.use_material(material_colour("wildspeaker_corridor_seam", {0.25f, 0.26f, 0.3f}));
+    const float back_r = CORRIDOR_APOTHEM + PANEL_THICKNESS; // its inner face right behind the panels
     const float back_width = 2.0f * back_r * std::tan(22.5f * DEG) + 2.0f;
     for (int k = 0; k < 8; ++k)
         mesh.append(box({2.0f, SEGMENT_LENGTH, back_width}), on_face(k, back_r + 1.0f, 0.5f * SEGMENT_LENGTH));
@@ -351,7 +351,7 @@ Mesh corridor_segment()
     // The hull seen from outside when the corridor tumbles past the eye: no
     // light reaches it (the segment's light is inside), so it is unlit, a
     // pale grey with darker ribs, and fogs to white like the rest.
-    const float hull_r = back_r + 4.0f;
+    const float hull_r = back_r + 3.0f; // against the backing: no dark gap between the layers
     const float hull_width = 2.0f * hull_r * std::tan(22.5f * DEG) + 2.0f;
     mesh.use_material(material_unlit("wildspeaker_corridor_hull", {0.72f, 0.74f, 0.78f}));
     for (int k = 0; k < 8; ++k)
