@@ -45,7 +45,7 @@ struct Shell
 };
 
 const Shell SHELLS[] = {
-    {6.0f, true, 6, 0.35f},  {9.0f, false, 7, 0.4f},     {16.0f, true, 9, 0.3f},
+    {6.0f, true, 6, 0.25f},  {9.0f, false, 7, 0.3f},     {16.0f, true, 9, 0.3f},
     {24.0f, false, 11, 0.25f}, {34.0f, true, 14, 0.18f},
 };
 
@@ -80,10 +80,10 @@ Mesh shell(const Shell& s)
     for (int k = 0; k < s.bands; ++k) {
         const float from = band * float(k), to = from + band * s.duty;
         if (s.meridians)
-            mesh.append(sphere_patch(s.radius, 0.02f, PI - 0.02f, from, to, 32, 4));
+            mesh.append(sphere_patch(s.radius, 0.02f, PI - 0.02f, from, to, 24, 3));
         else
             mesh.append(sphere_patch(s.radius, from + band * 0.5f * (1 - s.duty), to + band * 0.5f * (1 - s.duty), 0,
-                                     2.0f * PI, 3, 64));
+                                     2.0f * PI, 2, 48));
     }
     return mesh;
 }
@@ -103,7 +103,7 @@ Canvas coca_picture()
 {
     const int size = 512;
     Canvas c(size, size);
-    c.radial_gradient({size * 0.5f, size * 0.5f}, size * 0.5f, rgba(0.05f, 0.08f, 0.2f), rgba(0.015f, 0.02f, 0.05f));
+    c.radial_gradient({size * 0.5f, size * 0.5f}, size * 0.5f, rgba(0.03f, 0.05f, 0.12f), rgba(0.01f, 0.015f, 0.035f));
     const Rgba colours[] = {rgba(0.2f, 0.9f, 1.0f), rgba(1.0f, 0.25f, 0.8f), rgba(0.7f, 1.0f, 0.2f),
                             rgba(1.0f, 0.6f, 0.15f), rgba(0.5f, 0.5f, 1.0f)};
     Rng rng(0x5eed07u);

@@ -7,7 +7,7 @@
 // units away) and one from below at y = -40. It draws it additively without
 // depth test or culling (colour (1, 0.7, 0.7) at alpha 0.3 times the
 // sphere map), blurs the half-size picture and shows it in negative. So:
-// - the box is 88 x 40 x 88 units with greebles standing at most 11 units
+// - the box is 104 x 40 x 104 units with greebles standing at most 11 units
 //   off its faces: its top stays 9 units below the eyes at y = 40 and its
 //   bottom above the one at y = -40, and from 90 units it fills about half
 //   of the frame's height;
@@ -43,7 +43,7 @@ const std::string DIR = "models/womanbox/";
 
 // Half the core box's extents: wide and low, so its top stays 14 units
 // below the eyes at y = 40 and its bottom above the eye at y = -40.
-const Vec3 BOX_HALF = {44.0f, 20.0f, 44.0f};
+const Vec3 BOX_HALF = {52.0f, 20.0f, 52.0f};
 const int FACE_SPLITS = 4; // depth of the panel subdivision
 // The blur of the half-size picture smears anything under about 8 units
 // seen from 90: greebles are built from that size up.
