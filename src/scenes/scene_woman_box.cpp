@@ -37,22 +37,12 @@ const float BOX_COLOUR[4] = {1.0f, 0.7f, 0.7f, 0.3f};
 const float LOGO_START_X = 1.2f, LOGO_SPEED = 0.41f, LOGO_Y = 0.3f;
 const float LOGO_SCALE = 4.0f;
 
-// Gives a mesh whose buffers exit() released new buffer names and fills
-// them again from the arrays it keeps; a mesh that holds its buffers is
-// left alone.
+// A second stretch of the scene: exit() freed the buffers, and drawing from
+// buffer name 0 would read client memory at address 0.
 void restore_buffers(iMesh* mesh)
 {
-    cMeshObj* obj = dynamic_cast<cMeshObj*>(mesh);
-    if (!obj)
-        return;
-    bool released = false;
-    for (cVertexBuffer& buffer : obj->buffers)
-        if (buffer.id == 0) {
-            glGenBuffersARB(1, &buffer.id);
-            released = true;
-        }
-    if (released)
-        obj->upload();
+    if (cMeshObj* obj = dynamic_cast<cMeshObj*>(mesh))
+        obj->restore_buffers();
 }
 
 void release_buffers(iMesh* mesh)
