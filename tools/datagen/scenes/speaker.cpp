@@ -308,7 +308,7 @@ BakeSettings room_lighting()
     // The glowing body, warm, and the ten speakers, cold, at their membranes.
     // The speakers sit within 60 units of the body, so the body's shadows
     // stand for theirs: their light is a fill without shadow rays.
-    b.lights.push_back({{0, 0, 0}, {1.0f, 0.72f, 0.42f}, 260.0f});
+    b.lights.push_back({{0, 0, 0}, {0.62f, 0.45f, 0.27f}, 400.0f});
     for (int i = 0; i < SPEAKERS; ++i)
         b.lights.push_back(
             {speaker_direction(i) * (SPEAKER_BACK + SPEAKER_DEPTH + 4.0f), {0.035f, 0.05f, 0.09f}, 220.0f, false});

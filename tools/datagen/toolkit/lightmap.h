@@ -54,8 +54,8 @@ public:
     int add_atlas(int width, int height);
     // An output mesh whose charts all go to atlas; returns its index.
     int add_mesh(int atlas);
-    // A surface description; returns its index. Surface 0 is plain grey 0.8
-    // until another is added.
+    // A surface description; returns its index. Charts given no surface
+    // (-1) take the first one added, or plain grey 0.8 when there is none.
     int add_surface(const Surface& surface);
 
     // A planar convex polygon, counter-clockwise seen from its front.
