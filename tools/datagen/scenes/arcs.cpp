@@ -6,17 +6,20 @@
 // test, with a shader that adds only the specular highlight of a light at
 // the eye (shininess 10) to the arc's colour. The eye is at (0, 0, 50)
 // looking at the origin, 140 degrees high: at the origin the view is about
-// 275 units high, so an arc must be large to count, and a copy turning
-// towards the eye comes within a dozen units of it and sweeps across the
-// frame. So the arc is a ribbed band three quarters of a circle round,
-// 30 to 40 units from the centre, lying in the xy plane. It is one sheet
-// (the shader lights both faces), its ribs run along it so their highlights
-// are lines that slide along the band as it turns, and it is cut into short
+// 275 units high, so an arc about the centre small enough to stay in front
+// of the eye would be a small knot in the middle of the frame. Instead the
+// arc is larger than the eye's distance: a ribbed band three quarters of a
+// circle round, 66 to 77 units from the centre, lying in the xy plane. The
+// eye sits inside the sphere the copies tumble on, so each copy crosses the
+// frame as a long curved band, sweeping past within about 16 units of the
+// eye (the near plane is 0.1) and passing behind it. It is one sheet (the
+// shader lights both faces), its ribs run along it so their highlights are
+// lines that slide along the band as it turns, and it is cut into short
 // segments so the interpolated normals carry the highlight smoothly.
 //
 // Behind the arcs the scene draws "diagram_overlays.jpg" over the whole
 // frame, repeated, showing one eighth of its width at a time and scrolling
-// it sideways; its grey level (the texture times 0.25, 0.9 at a beat) goes
+// it sideways; its grey level (0.9 at a beat, 0.25 at 250 ms, then dark) goes
 // through the glow, whose bright-pass starts at 0.55, so only lines near
 // white glow on the beat. The picture is 4096 x 512 (powers of two), drawn
 // at screen proportions (5440 x 512, one 680-pixel panel per screen) and
@@ -39,11 +42,11 @@ const float PI = 3.14159265f;
 
 // --- the arc -------------------------------------------------------------------
 
-const float ARC_INNER = 64.0f, ARC_OUTER = 80.0f;
+const float ARC_INNER = 66.0f, ARC_OUTER = 77.0f;
 const float ARC_SWEEP_DEGREES = 270.0f;
 const int ARC_SEGMENTS = 216;  // 1.25 degrees each
 const int ARC_ACROSS = 40;     // points across the band
-const int ARC_RIBS = 4;
+const int ARC_RIBS = 5;
 const float RIB_HEIGHT = 0.45f;
 
 // Height of the band's surface above its plane at w (0 inner edge, 1 outer

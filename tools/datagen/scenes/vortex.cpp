@@ -7,10 +7,11 @@
 // its own coordinates by 1/15 degree per millisecond (minus 6 degrees per
 // ring), then places it turned by a about the z axis. So the arm is built
 // from its root at (0, 40, 0), where it turns; it winds out around the
-// centre and rises out of the xy plane, so the 24 copies make a wheeling
-// funnel that reads both face-on (eye (15, 0, 175)) and nearly edge-on
-// (eyes up to 300 units out along y and x), with a field of view of 90
-// degrees: the arm reaches about 130 units from the centre.
+// centre and rises 80 units out of the xy plane as a slanted blade, so the
+// 24 copies make a wheeling funnel that reads both face-on (eyes such as
+// (15, 0, 175)) and nearly edge-on (eyes up to 300 units out along y and
+// x, where a flat arm would vanish), with a field of view of 90 degrees:
+// the arm reaches about 130 units from the centre.
 //
 // The stripes tube is drawn around everything: the scene scales it by
 // (4, 4, 3) after turning it about (0, 0.5, 0.5), with lighting off, the
@@ -46,21 +47,22 @@ const int ARM_SEGMENTS = 120;
 const int ARM_ACROSS = 8;
 
 // The arm's spine at s in 0..1: from the pivot out to 130 units from the
-// centre while winding 100 degrees around it and rising 50 units.
+// centre while winding 100 degrees around it and rising 80 units.
 Vec3 arm_spine(float s)
 {
     const float r = ARM_PIVOT + 90.0f * s;
     const float a = (90.0f + 100.0f * s) * PI / 180.0f;
-    return {r * std::cos(a), r * std::sin(a), 50.0f * s * s};
+    return {r * std::cos(a), r * std::sin(a), 80.0f * s * std::sqrt(s)};
 }
 
 Mesh arm()
 {
     Mesh mesh;
     mesh.use_material(material_colour("vortex_arm", {1, 1, 1}));
-    // A blade along the spine, widest at the root, twisting a quarter turn
-    // so its highlight slides along it as it wheels; a few bands across
-    // make it ribbed.
+    // A blade along the spine, widest at the root, standing at 50 degrees
+    // out of the xy plane there and twisting on to 120 degrees at the tip:
+    // the face-on eyes see it slanted, the eyes near the plane see its face,
+    // and its highlight slides along it as it wheels.
     const uint32_t row = ARM_ACROSS + 1;
     for (int i = 0; i <= ARM_SEGMENTS; ++i) {
         const float s = float(i) / float(ARM_SEGMENTS);
@@ -68,10 +70,10 @@ Mesh arm()
         const Vec3 tangent = normalize(arm_spine(std::min(1.0f, s + 0.01f)) - arm_spine(std::max(0.0f, s - 0.01f)));
         const Vec3 side0 = normalize(cross(Vec3{0, 0, 1}, tangent));
         const Vec3 up0 = cross(tangent, side0);
-        const float twist = 90.0f * s * PI / 180.0f;
+        const float twist = (50.0f + 70.0f * s) * PI / 180.0f;
         const Vec3 side = side0 * std::cos(twist) + up0 * std::sin(twist);
         const Vec3 up = cross(tangent, side);
-        const float width = 16.0f * std::pow(1.0f - s, 0.8f) + 1.5f;
+        const float width = 20.0f * std::pow(1.0f - s, 0.8f) + 2.0f;
         for (int j = 0; j <= ARM_ACROSS; ++j) {
             const float w = float(j) / float(ARM_ACROSS) * 2.0f - 1.0f;
             // A shallow convex profile across the blade: normals lean out at the edges.
