@@ -30,6 +30,7 @@
 #include "toolkit/mesh.h"
 #include "toolkit/type.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 

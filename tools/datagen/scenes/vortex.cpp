@@ -31,6 +31,7 @@
 #include "toolkit/mesh.h"
 #include "toolkit/type.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace toolkit;
