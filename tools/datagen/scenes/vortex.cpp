@@ -44,8 +44,8 @@ const float PI = 3.14159265f;
 // --- the arm -------------------------------------------------------------------
 
 const float ARM_PIVOT = 40.0f;
-const int ARM_SEGMENTS = 120;
-const int ARM_ACROSS = 8;
+const int ARM_SEGMENTS = 64;
+const int ARM_ACROSS = 4;
 
 // The arm's spine at s in 0..1: from the pivot out to 130 units from the
 // centre while winding 100 degrees around it and rising 80 units.
@@ -90,9 +90,9 @@ Mesh arm()
         }
     // A thin spine along the blade's edge catches light when it is edge-on.
     std::vector<Vec3> spine;
-    for (int i = 0; i <= 60; ++i)
-        spine.push_back(arm_spine(float(i) / 60.0f));
-    mesh.append(tube(spine, false, 0.9f, 6));
+    for (int i = 0; i <= 32; ++i)
+        spine.push_back(arm_spine(float(i) / 32.0f));
+    mesh.append(tube(spine, false, 0.9f, 4));
     return mesh;
 }
 
