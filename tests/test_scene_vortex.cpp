@@ -1,0 +1,247 @@
+#include "scenes/scene_vortex.h"
+
+#include "core/gl_ext.h"
+#include "mesh_files/mesh.h"
+#include "rendertargets/rendertarget_manager.h"
+#include "shaders/cShaderContainer_CG.h"
+#include "support/gl_context.h"
+#include "support/scene_capture.h"
+#include "textures/texture_manager.h"
+#include "timeline/scene_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const int32_t MELODY = 24;
+const int WIDTH = 1024, HEIGHT = 768;
+
+class SceneVortex : public testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!gl_test_context())
+            return;
+        use_show_environment();
+        // The pool exists before any scene draws, as in the show: making its
+        // targets resets context state that init() sets.
+        get_rendertarget_manager();
+        scene = new cSceneVortex(&clock);
+        scene->load();
+    }
+    static void TearDownTestSuite()
+    {
+        delete scene;
+        scene = nullptr;
+        cSceneManager* manager = get_scene_manager();
+        delete manager->queue;
+        manager->queue = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!scene)
+            return;
+        scene->view_index = 0;
+        scene->melody_kind = -1;
+        scene->melody_time = -1;
+        script({});
+    }
+
+    // The scene manager's queue holds these events, none handed out yet.
+    static void script(const std::vector<demo_event>& events)
+    {
+        cSceneManager* manager = get_scene_manager();
+        delete manager->queue;
+        manager->queue = new cEventQueue;
+        manager->queue->events = events;
+    }
+    // Hands the next event of the queue to the scene, as the manager does.
+    static void hand_out_next()
+    {
+        cEventQueue* queue = get_scene_manager()->queue;
+        const demo_event* e = queue->next_due(INT32_MAX);
+        ASSERT_NE(nullptr, e);
+        scene->handle_event(e);
+    }
+    // The weight the scene's draw() uses at show time e.
+    static float fade_at(int32_t e)
+    {
+        return vortex_fade(e, scene->melody_kind, scene->melody_time, get_scene_manager()->queue->find(MELODY));
+    }
+    // One frame at show time e, read back from the window.
+    static std::vector<uint8_t> draw_frame(int32_t e)
+    {
+        clock.start = 0;
+        clock.prev = e - 17;
+        clock.now = e;
+        scene->draw();
+        std::vector<uint8_t> pixels(std::size_t(WIDTH) * HEIGHT * 4);
+        glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+
+    static cClock clock;
+    static cSceneVortex* scene;
+};
+cClock SceneVortex::clock;
+cSceneVortex* SceneVortex::scene = nullptr;
+
+TEST_F(SceneVortex, load_takes_the_arm_without_materials_the_stripes_with_theirs_and_a_repeated_texture)
+{
+    REQUIRE_GL_CONTEXT();
+    ASSERT_TRUE(scene->loaded);
+    cMeshObj* arm = dynamic_cast<cMeshObj*>(scene->arm);
+    cMeshObj* stripes = dynamic_cast<cMeshObj*>(scene->stripes);
+    ASSERT_NE(nullptr, arm);
+    ASSERT_NE(nullptr, stripes);
+    EXPECT_TRUE(arm->materials.empty());
+    EXPECT_FALSE(stripes->materials.empty());
+    EXPECT_TRUE(stripes->flags & MESH_TEXCOORDS);
+    ASSERT_NE(nullptr, scene->stripes_texture);
+    EXPECT_EQ(GLenum(GL_TEXTURE_2D), scene->stripes_texture->target);
+    glBindTexture(GL_TEXTURE_2D, scene->stripes_texture->id);
+    GLint wrap_s = 0, wrap_t = 0, width = 0, height = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap_s);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap_t);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(GL_REPEAT, wrap_s);
+    EXPECT_EQ(GL_REPEAT, wrap_t);
+    EXPECT_EQ(256, width);
+    EXPECT_EQ(32, height);
+    EXPECT_EQ(1u, get_shader_container()->shaders.count("spec_shader"));
+    EXPECT_FLOAT_EQ(175.0f, scene->cameras[0][2]);
+    EXPECT_FLOAT_EQ(-200.0f, scene->cameras[7][1]);
+    EXPECT_FLOAT_EQ(300.0f, scene->cameras[9][0]);
+}
+
+TEST_F(SceneVortex, melodies_100000_and_104000_fade_from_102000_to_103000_then_the_next_view_stands)
+{
+    REQUIRE_GL_CONTEXT();
+    script({{MELODY, 100000}, {MELODY, 104000}, {MELODY, 108000}});
+    EXPECT_FLOAT_EQ(0.0f, fade_at(99000)) << "before the first melody: view 0 without a fade";
+    hand_out_next();
+    EXPECT_EQ(1, scene->view_index);
+    struct
+    {
+        int32_t e;
+        float x;
+    } const table[] = {{100001, 0.0f}, {101000, 0.0f}, {102000, 0.0f}, {102500, 0.5f},
+                       {103000, 1.0f}, {103500, 1.0f}, {103999, 1.0f}};
+    for (const auto& row : table)
+        EXPECT_FLOAT_EQ(row.x, fade_at(row.e)) << "at " << row.e;
+    hand_out_next();
+    EXPECT_EQ(2, scene->view_index);
+    EXPECT_FLOAT_EQ(0.0f, fade_at(104000));
+    EXPECT_FLOAT_EQ(0.0f, fade_at(105999));
+    EXPECT_FLOAT_EQ(1.0f, fade_at(107000));
+    hand_out_next();
+    EXPECT_FLOAT_EQ(0.0f, fade_at(111000)) << "after the last melody nothing is left to fade to";
+    EXPECT_FLOAT_EQ(0.0f, fade_at(200000));
+}
+
+TEST_F(SceneVortex, the_tenth_melody_wraps_to_view_0_and_other_cues_are_ignored)
+{
+    REQUIRE_GL_CONTEXT();
+    std::vector<demo_event> melodies;
+    for (int k = 0; k < 10; ++k)
+        melodies.push_back({MELODY, 270000 + 3478 * k});
+    script(melodies);
+    for (int k = 1; k <= 10; ++k) {
+        hand_out_next();
+        EXPECT_EQ(k % 10, scene->view_index) << "melody " << k;
+    }
+    EXPECT_EQ(MELODY, scene->melody_kind);
+    EXPECT_EQ(270000 + 3478 * 9, scene->melody_time);
+    for (int32_t code = EVENT_CUE_FIRST; code <= EVENT_CUE_LAST; ++code) {
+        if (code == MELODY)
+            continue;
+        const demo_event e = {code, 400000};
+        scene->handle_event(&e);
+    }
+    EXPECT_EQ(0, scene->view_index);
+    EXPECT_EQ(270000 + 3478 * 9, scene->melody_time);
+}
+
+TEST(SceneVortexFade, melodies_under_2_ms_apart_do_not_divide_by_zero)
+{
+    for (int32_t gap : {0, 1}) {
+        const demo_event next = {MELODY, 100000 + gap};
+        for (int32_t e : {100000, 100001, 100002})
+            EXPECT_FLOAT_EQ(0.0f, vortex_fade(e, MELODY, 100000, next)) << gap << " " << e;
+    }
+    // 2 ms apart: h = 1, q = 0; full at the second millisecond.
+    const demo_event next = {MELODY, 100002};
+    EXPECT_FLOAT_EQ(0.0f, vortex_fade(100000, MELODY, 100000, next));
+    EXPECT_FLOAT_EQ(1.0f, vortex_fade(100001, MELODY, 100000, next));
+}
+
+TEST_F(SceneVortex, before_the_fade_the_frame_is_the_current_view_and_at_its_end_the_next)
+{
+    REQUIRE_GL_CONTEXT();
+    scene->init();
+    // The pictures of views 1 and 2 alone, without a melody to fade to.
+    scene->view_index = 1;
+    const std::vector<uint8_t> view1 = draw_frame(102000);
+    scene->view_index = 2;
+    const std::vector<uint8_t> view2 = draw_frame(103000);
+    EXPECT_GT(frame_difference(view1, view2), 1.0) << "the two eyes see different pictures";
+    scene->view_index = 1;
+
+    script({{MELODY, 100000}, {MELODY, 104000}});
+    scene->view_index = 0;
+    hand_out_next(); // view 1, the next melody at 104000
+    EXPECT_EQ(view1, draw_frame(102000)) << "the fade has not started at 102000";
+    EXPECT_EQ(view2, draw_frame(103000)) << "the fade is complete at 103000";
+    const std::vector<uint8_t> middle = draw_frame(102500);
+    EXPECT_EQ(view2, draw_frame(103000)) << "the fade is complete at 103000";
+    scene->exit();
+
+    std::size_t lit = 0;
+    for (std::size_t i = 0; i < middle.size(); i += 4)
+        lit += middle[i] + middle[i + 1] + middle[i + 2] > 60 ? 1 : 0;
+    EXPECT_GT(lit, middle.size() / 4 / 50) << "arms and stripes show in the crossfade";
+}
+
+TEST_F(SceneVortex, a_frame_gives_its_three_targets_back_and_exit_restores_the_defaults)
+{
+    REQUIRE_GL_CONTEXT();
+    cRenderTargetManager* targets = get_rendertarget_manager();
+    scene->init();
+    const uint32_t outstanding = targets->get_outstanding();
+    const uint32_t pooled = targets->pooled_count();
+    draw_frame(280000);
+    EXPECT_EQ(outstanding, targets->get_outstanding());
+    EXPECT_EQ(pooled, targets->pooled_count()) << "the pool had the three targets: none made";
+    GLint fbo = -1;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &fbo);
+    EXPECT_EQ(0, fbo);
+    scene->exit();
+    GLboolean depth_mask = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
+    EXPECT_TRUE(depth_mask);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
+    GLint src = 0, dst = 0;
+    glGetIntegerv(GL_BLEND_SRC, &src);
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(GL_SRC_ALPHA, src);
+    EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
+    EXPECT_EQ("null_shader", get_shader_container()->current_shader);
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+TEST(SceneVortexShow, captured_frames_at_a_melody_and_in_its_crossfade_show_a_picture_that_moves_and_log_no_error)
+{
+    const SceneCapture run = capture_scene_frames({274800, 276956}, 1.0, 500);
+    if (!run.exited && run.log.empty())
+        GTEST_SKIP() << "no Xvfb for the capture";
+    ASSERT_TRUE(capture_is_clean(run, 2, 2));
+    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+}
+
+} // namespace
