@@ -241,6 +241,11 @@ void cSceneTown::draw()
 
     draw_town_grid();
     draw_credits();
+    // Tracking off before the glow: its passes draw in white, which would
+    // otherwise become the material; some drivers then keep that white when
+    // the next frame sets a colour equal to the current one, and the town
+    // would flare every other frame. The next frame's enable tracks again.
+    glDisable(GL_COLOR_MATERIAL);
 
     frame->end();
     glow.glow(*frame);

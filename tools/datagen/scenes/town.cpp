@@ -11,10 +11,10 @@
 //   rises to 0.145 in a flash, through linear fog from 200 to 400 units in
 //   the sky's colour, lit by one light sitting up, right and ahead of the
 //   eye. So nothing hides anything: every face adds a little of its lit
-//   colour, the town reads where faces and lines pile up. The mesh keeps its
-//   materials: lit facades (a repeated window texture), shiny roofs, and
-//   unlit (illum 0) lines whose own colour shows as emission whatever the
-//   light: building edges, antennas, street lines and lamps.
+//   colour, the town reads where faces and lines pile up: walls, a band at
+//   every floor, lit edges round every tier, masts and beacons, street lines
+//   and lamps. The mesh keeps its materials (one per kind of part), but they
+//   set no colour and bind no texture (see uncoloured()).
 // - The eye drifts near (260, 20, 460), down to about 1 unit over 28 s, and
 //   jumps by (125, 0, 100), (-50, 5, 0), (10, -10, 10) and (100, 10, -200);
 //   it looks at (200, 100, 50) with a 90-degree view. The ground lies at
@@ -24,9 +24,6 @@
 //   each quarter of the picture is drawn over the same quarter of the
 //   screen, texel for pixel, added at a third of its brightness. So the text
 //   is white and heavy on black, kept inside its own quarter with a margin.
-//
-// The textured material comes last: the show's mesh draw leaves a group's
-// texture enabled for the groups after it.
 #include "generator.h"
 #include "toolkit/image.h"
 #include "toolkit/mesh.h"
@@ -43,30 +40,37 @@ using namespace toolkit;
 namespace {
 
 const std::string DIR = "models/town/";
-const char* const WINDOWS_TEXTURE = "town_windows.png";
 
 const float BLOCK = 120.0f;
 const float GROUND = -15.0f;
 const float STREET_HALF = 10.0f; // half a street along each edge of the block
 const float ALLEY = 4.0f;        // between the lots inside the block
-const float FLOOR_TILE = 16.0f;  // units of facade per window texture tile (4 floors, 4 bays)
+const float FLOOR = 4.0f;        // storey height: a lit band round each building per floor
+const float BAND = 0.45f;        // height of a floor band
 
 const float TRIM = 0.35f; // width of the lit edge lines
 
 // --- materials ------------------------------------------------------------------
 
-cMaterial edge_lines() { return material_unlit("town_edges", {0.55f, 0.75f, 1.0f}); }
-cMaterial street_lines() { return material_unlit("town_street_lines", {0.9f, 0.85f, 0.6f}); }
-cMaterial beacons() { return material_unlit("town_beacons", {1.0f, 0.3f, 0.15f}); }
-cMaterial lamps() { return material_unlit("town_lamps", {1.0f, 0.8f, 0.45f}); }
-cMaterial roofs() { return material_colour("town_roofs", {0.6f, 0.6f, 0.65f}, {0.9f, 0.95f, 1.0f}, 24.0f); }
-cMaterial facades()
+// Every material sets no colour of its own (illum 3): the scene's colour
+// material gives every group the sky's colour and the flash's alpha, which a
+// material's ambient or diffuse colour (or the white diffuse a material's
+// texture brings) would replace for the groups drawn after it. So the parts
+// differ by their geometry alone: walls, floor bands, edges, masts.
+cMaterial uncoloured(const std::string& name)
 {
-    cMaterial m = material_repeated_map("town_facades", WINDOWS_TEXTURE, {0.8f, 0.8f, 0.8f});
-    m.specular[0] = m.specular[1] = m.specular[2] = 0.35f;
-    m.shininess = 12.0f;
+    cMaterial m = material_colour(name, {1, 1, 1});
+    m.illum = 3;
     return m;
 }
+
+cMaterial edge_lines() { return uncoloured("town_edges"); }
+cMaterial street_lines() { return uncoloured("town_street_lines"); }
+cMaterial beacons() { return uncoloured("town_beacons"); }
+cMaterial lamps() { return uncoloured("town_lamps"); }
+cMaterial roofs() { return uncoloured("town_roofs"); }
+cMaterial facades() { return uncoloured("town_facades"); }
+cMaterial floors() { return uncoloured("town_floor_bands"); }
 
 // --- geometry helpers -------------------------------------------------------------
 
@@ -95,19 +99,17 @@ void ground_strip(Mesh& m, Vec2 a, Vec2 b, float width, float lift = 0.05f)
 }
 
 // One wall from (x0, z0) to (x1, z1) between heights y0 and y1, facing
-// outward (to the right of the direction of travel); the window texture runs
-// FLOOR_TILE units a tile, continuous round the building (u0 where it starts).
-void wall(Mesh& m, Vec2 a, Vec2 b, float y0, float y1, float u0)
+// outward (to the right of the direction of travel), pushed out by proud
+// units; texture coordinates 0..1 (no texture is drawn on it).
+void wall(Mesh& m, Vec2 a, Vec2 b, float y0, float y1, float proud = 0)
 {
     const Vec3 along{b.x - a.x, 0, b.y - a.y};
-    const float len = length(along);
     const Vec3 n = normalize(Vec3{along.z, 0, -along.x});
-    const float v0 = (y0 - GROUND) / FLOOR_TILE, v1 = (y1 - GROUND) / FLOOR_TILE;
-    const float u1 = u0 + len / FLOOR_TILE;
-    const uint32_t i0 = m.add_vertex({a.x, y0, a.y}, n, {u0, v0});
-    const uint32_t i1 = m.add_vertex({b.x, y0, b.y}, n, {u1, v0});
-    const uint32_t i2 = m.add_vertex({b.x, y1, b.y}, n, {u1, v1});
-    const uint32_t i3 = m.add_vertex({a.x, y1, a.y}, n, {u0, v1});
+    const Vec3 out = n * proud;
+    const uint32_t i0 = m.add_vertex(Vec3{a.x, y0, a.y} + out, n, {0, 0});
+    const uint32_t i1 = m.add_vertex(Vec3{b.x, y0, b.y} + out, n, {1, 0});
+    const uint32_t i2 = m.add_vertex(Vec3{b.x, y1, b.y} + out, n, {1, 1});
+    const uint32_t i3 = m.add_vertex(Vec3{a.x, y1, a.y} + out, n, {0, 1});
     m.add_quad(i0, i3, i2, i1);
 }
 
@@ -118,16 +120,18 @@ struct Tier
 };
 
 // A tier's four walls (facades), its roof, and its edges as lit lines.
-void add_tier(Mesh& facade, Mesh& roof, Mesh& edges, const Tier& t)
+void add_tier(Mesh& facade, Mesh& floor_bands, Mesh& roof, Mesh& edges, const Tier& t)
 {
     // Corners clockwise seen from above, so each wall faces outward.
     const Vec2 c[4] = {{t.x0, t.z0}, {t.x1, t.z0}, {t.x1, t.z1}, {t.x0, t.z1}};
-    float u = 0;
     for (int k = 0; k < 4; ++k) {
         const Vec2 a = c[k], b = c[(k + 1) % 4];
         // Facing away from the footprint's centre: travel with the centre on the left.
-        wall(facade, b, a, t.y0, t.y1, u);
-        u += length(Vec3{b.x - a.x, 0, b.y - a.y}) / FLOOR_TILE;
+        wall(facade, b, a, t.y0, t.y1);
+        // A band a little proud of the wall under each floor's windows: it
+        // doubles the wall's light in a thin line.
+        for (float y = t.y0 + FLOOR; y < t.y1 - 1.0f; y += FLOOR)
+            wall(floor_bands, b, a, y, y + BAND, 0.05f);
     }
     const Vec3 up{0, 1, 0};
     const uint32_t r0 = roof.add_vertex({t.x0, t.y1, t.z0}, up, {0, 0});
@@ -147,7 +151,7 @@ void add_tier(Mesh& facade, Mesh& roof, Mesh& edges, const Tier& t)
 
 struct Parts
 {
-    Mesh facade, roof, edges, street, beacon, lamp;
+    Mesh facade, floors, roof, edges, street, beacon, lamp;
 };
 
 // A building on the footprint: a main tier of height h, towers stepping back
@@ -155,13 +159,13 @@ struct Parts
 void building(Parts& p, Rng& rng, float x0, float z0, float x1, float z1, float h)
 {
     Tier t{x0, z0, x1, z1, GROUND, GROUND + h};
-    add_tier(p.facade, p.roof, p.edges, t);
+    add_tier(p.facade, p.floors, p.roof, p.edges, t);
     int setbacks = h > 70 ? 2 : (h > 40 ? 1 : 0);
     for (int s = 0; s < setbacks; ++s) {
         const float inset = std::min(t.x1 - t.x0, t.z1 - t.z0) * rng.uniform(0.12f, 0.22f);
         const float rise = rng.uniform(8.0f, 18.0f);
         t = {t.x0 + inset, t.z0 + inset, t.x1 - inset, t.z1 - inset, t.y1, t.y1 + rise};
-        add_tier(p.facade, p.roof, p.edges, t);
+        add_tier(p.facade, p.floors, p.roof, p.edges, t);
     }
     const float cx = (t.x0 + t.x1) * 0.5f, cz = (t.z0 + t.z1) * 0.5f;
     if (h > 50 || rng.uniform() < 0.3f) {
@@ -174,7 +178,7 @@ void building(Parts& p, Rng& rng, float x0, float z0, float x1, float z1, float 
     } else {
         // A machine room on the roof.
         const float w = (t.x1 - t.x0) * 0.3f, d = (t.z1 - t.z0) * 0.3f;
-        add_tier(p.facade, p.roof, p.edges, {cx - w * 0.5f, cz - d * 0.5f, cx + w * 0.5f, cz + d * 0.5f, t.y1,
+        add_tier(p.facade, p.floors, p.roof, p.edges, {cx - w * 0.5f, cz - d * 0.5f, cx + w * 0.5f, cz + d * 0.5f, t.y1,
                                              t.y1 + rng.uniform(2.5f, 5.0f)});
     }
 }
@@ -259,7 +263,6 @@ Mesh crazytown()
     buildings(p);
     streets(p);
     Mesh m;
-    // Group order: the untextured materials first, the facade's texture last.
     m.use_material(edge_lines());
     m.append(p.edges);
     m.use_material(street_lines());
@@ -270,28 +273,11 @@ Mesh crazytown()
     m.append(p.lamp);
     m.use_material(roofs());
     m.append(p.roof);
+    m.use_material(floors());
+    m.append(p.floors);
     m.use_material(facades());
     m.append(p.facade);
     return m;
-}
-
-// Facade tile: 4 bays by 4 floors of windows (32 x 32 texels each) with
-// lit mullions; panes lit or dark at random, the same on every run; the
-// pattern repeats seamlessly.
-Canvas windows_picture()
-{
-    Canvas c(128, 128, rgba(0.12f, 0.12f, 0.14f));
-    Rng rng(0x3e11d0e5u);
-    for (int fy = 0; fy < 4; ++fy)
-        for (int bx = 0; bx < 4; ++bx) {
-            const float lit = rng.uniform() < 0.45f ? rng.uniform(0.75f, 1.0f) : rng.uniform(0.2f, 0.4f);
-            c.fill_rect(bx * 32 + 5, fy * 32 + 7, 22, 18, rgba(lit, lit, lit * 0.95f));
-            c.fill_rect(bx * 32 + 15, fy * 32 + 7, 2, 18, rgba(0.55f, 0.55f, 0.6f)); // the pane's mullion
-        }
-    // Floor slabs: a bright line under each row of windows.
-    for (int fy = 0; fy < 4; ++fy)
-        c.fill_rect(0, fy * 32 + 30, 128, 2, rgba(0.7f, 0.75f, 0.8f));
-    return c;
 }
 
 // --- the credits --------------------------------------------------------------------
@@ -362,7 +348,6 @@ Canvas credits_picture()
 
 bool generate_town(DataContext& data)
 {
-    return write_png(data, DIR + WINDOWS_TEXTURE, windows_picture(), 3, Addressing::unit_coordinates) &&
-           crazytown().write(data, DIR + "crazytown.bzobj") &&
+    return crazytown().write(data, DIR + "crazytown.bzobj") &&
            write_png(data, DIR + "credits.png", credits_picture(), 3, Addressing::texels);
 }
