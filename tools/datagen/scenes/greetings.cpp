@@ -6,16 +6,19 @@
 // is a ring of light tubes under the ceiling (the scene lifts it by 2000 and
 // draws it with "tube01.jpg"); "screen01" .. "screen06" are the picture areas,
 // 0..1 across. Thirteen greeting logos (transparent PNGs that slide over the
-// picture) and six 1.9 s camera flights, each ending in front of its screen.
+// picture, each group set in a typeface and treatment of its own) and six
+// 1.9 s camera flights, each ending in front of its screen.
 #include "generator.h"
-#include "toolkit/font.h"
 #include "toolkit/image.h"
 #include "toolkit/mesh.h"
 #include "toolkit/path.h"
+#include "toolkit/type.h"
+#include "toolkit/type_effects.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,9 +43,6 @@ const float SCREEN_BULGE = 14;
 // Where the camera stops in front of a screen (distance from it).
 const float VIEW_DISTANCE = 330;
 
-// The logos' groups, in the scene's fixed order.
-const char* const GROUPS[13] = {"NULLPOINT", "KRYSTAL",  "FARBWERK", "HEXAGON",  "OSZILLA",  "POLYKROM", "VANTABYTE",
-                                "TRIODE",    "SUBSPACE", "LUMINARE", "QUADRAT",  "ECHOLOT",  "ZERODIV"};
 
 Vec3 direction(float degrees)
 {
@@ -134,23 +134,171 @@ Canvas tube_picture()
     return c;
 }
 
-// A logo: the group's name in stroke letters with a soft halo, in the
-// middle band of a transparent 512 x 256 picture (the band the magnified
-// ghost shows), a bar under it in the group's colour, transparent edges.
-Canvas logo(const char* name, int index)
+// --- logos ----------------------------------------------------------------------
+
+// Logos are 512 x 256, transparent round the type; the scene shows the
+// middle band (rows 64..192) magnified behind the logo, so each logo keeps
+// to that band and away from the edges (the texture is clamped).
+const int LOGO_W = 512, LOGO_H = 256;
+
+// The size at which text (with spacing) is at most max_width wide, capped.
+float fit_size(const Typeface& face, const std::string& text, float spacing, float max_width, float max_size)
 {
-    const Rgba palette[6] = {rgba(1.0f, 0.6f, 0.15f), rgba(0.3f, 0.75f, 1.0f), rgba(0.85f, 1.0f, 0.3f),
-                             rgba(1.0f, 0.35f, 0.3f), rgba(0.7f, 0.5f, 1.0f),  rgba(0.3f, 1.0f, 0.75f)};
-    const Rgba colour = palette[index % 6];
-    Canvas glow_layer(512, 256, rgba(0, 0, 0, 0));
-    const float height = 48;
-    const float width = font_width(name) * height / FONT_CAP_HEIGHT;
-    const float x0 = (512 - width) * 0.5f;
-    const float baseline = 128 + height * 0.5f; // pixels from the top
-    glow_layer.text(name, {x0, baseline}, height, 18, rgba(colour.r, colour.g, colour.b, 0.35f));
-    glow_layer.fill_rect(int(x0), int(baseline + 14), int(width), 8, rgba(colour.r, colour.g, colour.b, 0.9f));
-    glow_layer.text(name, {x0, baseline}, height, 7, rgba(1, 1, 1, 1));
-    return glow_layer;
+    const float w = face.width(text, max_size, spacing) - spacing;
+    return w > max_width ? max_size * max_width / w : max_size;
+}
+
+// The text centred in the logo, its capitals centred on row 128 (plus lift).
+Coverage logo_type(const Typeface& face, const std::string& text, float spacing, float max_width, float max_size,
+                   float lift = 0)
+{
+    Coverage m(LOGO_W, LOGO_H);
+    const float size = fit_size(face, text, spacing, max_width, max_size);
+    set_text_centred(m, face, text, LOGO_W * 0.5f, std::round(128.0f + face.cap_height(size) * 0.5f - lift), size,
+                     spacing);
+    return m;
+}
+
+// A colour running from top to bottom of the mask's lit rows.
+std::function<Rgba(int, int)> vertical(const Coverage& m, Rgba top, Rgba bottom)
+{
+    int x0, y0, x1, y1;
+    if (!m.bounds(&x0, &y0, &x1, &y1))
+        y0 = 0, y1 = LOGO_H - 1;
+    const float a = float(y0), span = float(std::max(1, y1 - y0));
+    return [=](int, int y) { return mix(top, bottom, std::clamp((float(y) - a) / span, 0.0f, 1.0f)); };
+}
+
+// Hue (0..1 round the wheel) to a saturated colour.
+Rgba hue(float h)
+{
+    const float r = std::clamp(std::fabs(h * 6 - 3) - 1, 0.0f, 1.0f);
+    const float g = std::clamp(2 - std::fabs(h * 6 - 2), 0.0f, 1.0f);
+    const float b = std::clamp(2 - std::fabs(h * 6 - 4), 0.0f, 1.0f);
+    return rgba(r, g, b);
+}
+
+// Each group its own face and treatment, as groups' logos differ.
+Canvas logo(int index)
+{
+    Canvas c(LOGO_W, LOGO_H, rgba(0, 0, 0, 0));
+    switch (index) {
+    case 0: { // NULLPOINT: OCR capitals, widely spaced, hollow cyan outlines and a point
+        const Typeface f("OCRABold.ttf");
+        Coverage m = logo_type(f, "NULLPOINT", 8, 440, 64);
+        paint(c, blur(m, 4), rgba(0.0f, 0.8f, 1.0f), 0.5f);
+        paint(c, subtract(dilate(m, 2.5f), m), rgba(0.5f, 0.95f, 1.0f));
+        paint(c, m, rgba(0.0f, 0.35f, 0.5f), 0.5f);
+        c.glow({452, 164}, 9, rgba(1.0f, 0.3f, 0.4f), 1.5f, Blend::over);
+        c.fill_rect(60, 160, 380, 3, rgba(0.5f, 0.95f, 1.0f, 0.8f));
+        break;
+    }
+    case 1: { // krystal: rounded lower case, ice gradient in a blue haze
+        const Typeface f("Comfortaa-Bold.ttf");
+        Coverage m = logo_type(f, "krystal", 0, 420, 96);
+        paint(c, blur(dilate(m, 3), 10), rgba(0.3f, 0.55f, 1.0f), 0.9f);
+        paint(c, m, vertical(m, rgba(1, 1, 1), rgba(0.35f, 0.7f, 1.0f)));
+        break;
+    }
+    case 2: { // FARBWERK: black capitals in a rainbow, a hard drop shadow
+        const Typeface f("LeagueSpartan-Black.otf");
+        Coverage m = logo_type(f, "FARBWERK", 0, 430, 84);
+        paint(c, shifted(m, 7, 7), rgba(0.05f, 0.0f, 0.1f), 0.85f);
+        paint(c, m, [](int x, int) { return hue(0.92f * float(x - 40) / 432.0f); });
+        break;
+    }
+    case 3: { // HEXAGON: fourteen-segment display letters, red with a glow
+        const Typeface f("DSEG14Modern-BoldItalic.ttf");
+        Coverage m = logo_type(f, "HEXAGON", 6, 430, 64);
+        paint(c, blur(dilate(m, 2), 8), rgba(1.0f, 0.1f, 0.05f), 1.0f);
+        paint(c, m, rgba(1.0f, 0.35f, 0.25f));
+        break;
+    }
+    case 4: { // Oszilla: a brush script, orange to yellow, outlined and shadowed
+        const Typeface f("lobster.otf");
+        Coverage m = logo_type(f, "Oszilla", 0, 420, 110, 6);
+        Coverage rim = dilate(m, 4);
+        paint(c, shifted(rim, 5, 6), rgba(0, 0, 0), 0.6f);
+        paint(c, rim, rgba(0.45f, 0.05f, 0.0f));
+        paint(c, m, vertical(m, rgba(1.0f, 0.95f, 0.3f), rgba(1.0f, 0.4f, 0.05f)));
+        break;
+    }
+    case 5: { // POLYKROM: a thin technical face tracked out, magenta to yellow, white keyline
+        const Typeface f("Jura-Bold.otf");
+        Coverage m = logo_type(f, "POLYKROM", 16, 450, 66);
+        paint(c, subtract(dilate(m, 2), m), rgba(1, 1, 1));
+        paint(c, m, vertical(m, rgba(1.0f, 0.2f, 0.8f), rgba(1.0f, 0.9f, 0.2f)));
+        break;
+    }
+    case 6: { // vantabyte: a terminal prompt in green phosphor with a block cursor
+        const Typeface f("Hack-Bold.ttf");
+        Coverage m = logo_type(f, "> vantabyte", 0, 400, 60);
+        int x0, y0, x1, y1;
+        if (m.bounds(&x0, &y0, &x1, &y1))
+            for (int y = y0; y <= y1; ++y)
+                for (int x = x1 + 8; x < x1 + 36 && x < LOGO_W; ++x)
+                    m.v[size_t(y) * LOGO_W + size_t(x)] = 1.0f;
+        paint(c, blur(m, 6), rgba(0.2f, 1.0f, 0.3f), 0.7f);
+        paint(c, m, rgba(0.6f, 1.0f, 0.6f));
+        break;
+    }
+    case 7: { // Triode: a chancery italic in gold with a warm glow
+        const Typeface f("Z003-MediumItalic.otf");
+        Coverage m = logo_type(f, "Triode", 0, 400, 140, 8);
+        paint(c, blur(m, 9), rgba(1.0f, 0.6f, 0.1f), 1.0f);
+        paint(c, m, vertical(m, rgba(1.0f, 0.95f, 0.6f), rgba(0.85f, 0.55f, 0.1f)));
+        break;
+    }
+    case 8: { // SUBSPACE: geometric capitals, very wide, in two violet rings
+        const Typeface f("URWGothic-Demi.otf");
+        Coverage m = logo_type(f, "SUBSPACE", 12, 450, 70);
+        Coverage inner = dilate(m, 2), outer = dilate(m, 6);
+        paint(c, blur(outer, 6), rgba(0.4f, 0.2f, 1.0f), 0.6f);
+        paint(c, subtract(outer, dilate(m, 4)), rgba(0.65f, 0.45f, 1.0f));
+        paint(c, subtract(inner, m), rgba(0.95f, 0.85f, 1.0f));
+        break;
+    }
+    case 9: { // Luminare: an old-style serif, white hot in a wide bright glow
+        const Typeface f("P052-Bold.otf");
+        Coverage m = logo_type(f, "Luminare", 2, 430, 96, 4);
+        paint(c, blur(dilate(m, 4), 14), rgba(1.0f, 0.95f, 0.7f), 1.0f);
+        paint(c, m, rgba(1, 1, 1));
+        break;
+    }
+    case 10: { // QUADRAT: narrow capitals cut out of a teal square plate
+        const Typeface f("NimbusSansNarrow-Bold.otf");
+        Coverage m = logo_type(f, "QUADRAT", 4, 380, 84);
+        int x0, y0, x1, y1;
+        if (!m.bounds(&x0, &y0, &x1, &y1))
+            break;
+        Coverage plate(LOGO_W, LOGO_H);
+        for (int y = std::max(0, y0 - 18); y <= std::min(LOGO_H - 1, y1 + 18); ++y)
+            for (int x = std::max(0, x0 - 22); x <= std::min(LOGO_W - 1, x1 + 22); ++x)
+                plate.v[size_t(y) * LOGO_W + size_t(x)] = 1.0f;
+        paint(c, subtract(plate, m), rgba(0.1f, 0.75f, 0.7f));
+        paint(c, subtract(dilate(plate, 4), plate), rgba(0.9f, 1.0f, 1.0f));
+        break;
+    }
+    case 11: { // echolot: heavy lower case trailing three fading echoes to the left
+        const Typeface f("Cantarell-ExtraBold.otf");
+        Coverage m = shifted(logo_type(f, "echolot", 0, 340, 96), 30, 0);
+        for (int k = 3; k >= 1; --k)
+            paint(c, shifted(m, -18 * k, 0), rgba(0.25f, 0.65f, 1.0f), 0.75f - 0.2f * float(k));
+        paint(c, subtract(dilate(m, 2), m), rgba(0.05f, 0.2f, 0.45f));
+        paint(c, m, rgba(0.9f, 1.0f, 1.0f));
+        break;
+    }
+    default: { // ZERO/DIV: mono capitals split white over red, hard shadow
+        const Typeface f("DejaVuSansMono-Bold.ttf");
+        Coverage m = logo_type(f, "ZERO/DIV", 0, 430, 80);
+        int x0, y0, x1, y1;
+        const int split = m.bounds(&x0, &y0, &x1, &y1) ? (y0 + y1) / 2 : 128;
+        paint(c, shifted(m, -5, 5), rgba(0.2f, 0.0f, 0.05f), 0.9f);
+        paint(c, m, [split](int, int y) { return y < split ? rgba(1, 1, 1) : rgba(1.0f, 0.15f, 0.2f); });
+        break;
+    }
+    }
+    return c;
 }
 
 // --- meshes -----------------------------------------------------------------------
@@ -263,7 +411,7 @@ bool generate_greetings(DataContext& data)
     for (int i = 0; ok && i < 13; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "grts_logo%02d.png", i + 1);
-        ok = write_png(data, TEXTURES + name, logo(GROUPS[i], i), 4, Addressing::unit_coordinates);
+        ok = write_png(data, TEXTURES + name, logo(i), 4, Addressing::unit_coordinates);
     }
     ok = ok && room().write(data, MODELS + "main.bzobj") && light_tubes().write(data, MODELS + "tube01.bzobj");
     for (int k = 0; ok && k < 6; ++k) {
