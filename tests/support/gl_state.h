@@ -22,8 +22,9 @@ struct GlState
 
     // Reads the state without changing it (the active unit comes back).
     static GlState now();
-    // One failure per differing field, named with what.
-    void expect_same(const GlState& after, const std::string& what) const;
+    // One failure per differing field, named with what; texture bindings
+    // only when bindings is set.
+    void expect_same(const GlState& after, const std::string& what, bool bindings = true) const;
 };
 
 // What a scene's exit leaves for the next one: depth writes and depth test
