@@ -208,7 +208,7 @@ TEST_F(Music, a_mono_22050_hz_stream_is_resampled_to_44100_stereo)
     }
 }
 
-TEST_F(Music, set_volume_scales_the_samples)
+TEST_F(Music, volume_0_is_silent_255_and_above_unchanged_128_about_half_and_without_a_stream_warns)
 {
     std::string path = tone("tone.ogg", 44100, 2, 1.0);
     std::vector<int16_t> expected = decode_test_ogg(path);
@@ -219,22 +219,17 @@ TEST_F(Music, set_volume_scales_the_samples)
     music.set_volume(0);
     std::vector<int16_t> silent = pull(music, 4096);
     EXPECT_EQ(std::vector<int16_t>(silent.size(), 0), silent);
-
     music.set_volume(128);
     std::vector<int16_t> half = pull(music, 4096);
     for (std::size_t i = 0; i < half.size(); ++i)
-        ASSERT_EQ(expected[8192 + i] * 128 / 255, half[i]) << i;
-
+        ASSERT_NEAR(expected[8192 + i] / 2.0, half[i], std::abs(expected[8192 + i]) / 255.0 + 1.0) << i; // one step
     music.set_volume(1000); // clamped to full volume
     std::vector<int16_t> full = pull(music, 4096);
     EXPECT_TRUE(std::equal(full.begin(), full.end(), expected.begin() + 16384));
-}
 
-TEST_F(Music, set_volume_without_a_stream_warns)
-{
-    cSoundModule_fmod music;
+    cSoundModule_fmod none;
     testing::internal::CaptureStderr();
-    music.set_volume(100);
+    none.set_volume(100);
     EXPECT_THAT(testing::internal::GetCapturedStderr(),
                 testing::MatchesRegex("## WARNING: Not able to set volume in .*sound_module.cpp line [0-9]+\n"));
 }
