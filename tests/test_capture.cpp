@@ -137,7 +137,7 @@ TEST_F(Capture, whole_show_at_two_frames_a_second_ends_with_code_0_and_keeps_its
     // Kept in the build folder as the run's artefact.
     const std::string sheet = build_dir() + "/tests/capture_whole_show.png";
     std::remove(sheet.c_str());
-    const ShowResult run = run_capture(runner, {"--rate", "2", "--contact-sheet", sheet}, 280);
+    const ShowResult run = run_capture(runner, {"--rate", "2", "--contact-sheet", sheet}, 800);
     ASSERT_TRUE(run.exited) << run.out << run.err;
     EXPECT_EQ(0, run.exit_code) << run.err;
     EXPECT_EQ(std::string::npos, run.out.find("## ERROR")) << run.out;

@@ -32,7 +32,7 @@ std::vector<int16_t> pull(cSoundModule_fmod& music, long frames)
 {
     std::vector<int16_t> out;
     std::vector<int16_t> chunk(CHUNK_FRAMES * MUSIC_CHANNELS);
-    for (int waited = 0; long(out.size()) < frames * MUSIC_CHANNELS && waited < 5000;) {
+    for (int waited = 0; long(out.size()) < frames * MUSIC_CHANNELS && waited < 60000;) {
         long want = std::min<long>(CHUNK_FRAMES, frames - long(out.size()) / MUSIC_CHANNELS);
         if (music.buffered_ms() * (MUSIC_RATE / 1000) < want && !music.decoded_to_end()) {
             pause_ms(1);
@@ -47,7 +47,7 @@ std::vector<int16_t> pull(cSoundModule_fmod& music, long frames)
 
 void wait_decoded(cSoundModule_fmod& music)
 {
-    for (int i = 0; i < 5000 && !music.decoded_to_end() && music.buffered_ms() < MUSIC_BUFFER_MS; ++i)
+    for (int i = 0; i < 60000 && !music.decoded_to_end() && music.buffered_ms() < MUSIC_BUFFER_MS; ++i)
         pause_ms(1);
 }
 
