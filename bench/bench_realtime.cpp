@@ -54,15 +54,14 @@ void loading_phase(benchmark::State& state)
     std::printf("# loading phase: %.1f ms past its %d ms\n", overshoot, int(LOADING_MIN_MS));
 }
 
-// The release music played for 700 ms of real time.
+// The release music, opened by start-up as in the show, played for 700 ms
+// of real time (once: closing ends it).
 void music_playback(benchmark::State& state)
 {
     start_once();
     double lag = 0, close_ms = 0;
     for (auto _ : state) {
-        cSoundModule_fmod music;
-        music.init();
-        music.load("../data/music/kelmora.ogg");
+        cSoundModule_fmod& music = get_scene_manager()->music;
         music.play();
         const auto t0 = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
@@ -80,4 +79,4 @@ void music_playback(benchmark::State& state)
 } // namespace
 
 BENCHMARK(loading_phase)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(music_playback)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(music_playback)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
