@@ -167,26 +167,31 @@ TEST(BzObjDecode, flags_0x02_give_normals_and_no_texcoord_block)
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), mesh.indices);
 }
 
-TEST(BzObjDecode, corner_arrays_are_delta_coded_per_corner)
+TEST(BzObjDecode, corner_arrays_are_delta_coded_per_corner_and_wrap_modulo_2_to_the_32)
 {
-    payload_builder p;
-    p.u8(0).u32s({10, 3, 0}).f32s(30, 0.0f);
-    p.u32s({5, 1, 1}).u32s({6, 1, 1}).u32s({7, 1, 1}).u32s({0, 0, 0});
-    bool ok = false;
-    cMeshObj_data mesh = decode(p.bytes, &ok);
-    ASSERT_TRUE(ok);
-    EXPECT_EQ((std::vector<uint32_t>{5, 6, 7, 6, 7, 8, 7, 8, 9}), mesh.indices);
-}
-
-TEST(BzObjDecode, deltas_wrap_modulo_2_to_the_32)
-{
-    payload_builder p;
-    p.u8(0).u32s({10, 2, 0}).f32s(30, 0.0f);
-    p.u32s({9, 0xFFFFFFFFu}).u32s({1, 0xFFFFFFFFu}).u32s({2, 5}).u32s({0, 0});
-    bool ok = false;
-    cMeshObj_data mesh = decode(p.bytes, &ok);
-    ASSERT_TRUE(ok);
-    EXPECT_EQ((std::vector<uint32_t>{9, 1, 2, 8, 0, 7}), mesh.indices);
+    payload_builder deltas, wrapping, none;
+    deltas.u8(0).u32s({10, 3, 0}).f32s(30, 0.0f);
+    deltas.u32s({5, 1, 1}).u32s({6, 1, 1}).u32s({7, 1, 1}).u32s({0, 0, 0});
+    wrapping.u8(0).u32s({10, 2, 0}).f32s(30, 0.0f);
+    wrapping.u32s({9, 0xFFFFFFFFu}).u32s({1, 0xFFFFFFFFu}).u32s({2, 5}).u32s({0, 0});
+    none.u8(MESH_GROUPS).u32s({1, 0, 0}).f32s(3, 0.0f); // no triangles: groups 0, 0
+    const struct
+    {
+        const payload_builder& payload;
+        std::vector<uint32_t> indices, groups; // groups only with the groups flag
+    } cases[] = {
+        {deltas, {5, 6, 7, 6, 7, 8, 7, 8, 9}, {}},
+        {wrapping, {9, 1, 2, 8, 0, 7}, {}},
+        {none, {}, {0, 0}},
+    };
+    for (const auto& c : cases) {
+        bool ok = false;
+        cMeshObj_data mesh = decode(c.payload.bytes, &ok);
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(c.indices, mesh.indices);
+        if (!c.groups.empty())
+            EXPECT_EQ(c.groups, mesh.groups);
+    }
 }
 
 TEST(BzObjDecode, group_starts_split_at_non_zero_triangles_and_ignore_the_first)
@@ -234,57 +239,33 @@ TEST(BzObjDecode, material_records_fill_every_field_and_leave_emission_zero)
     EXPECT_EQ(0.0f, stone.emission[3]);
 }
 
-TEST(BzObjDecode, no_triangles_give_empty_indices_and_groups_0_0)
-{
-    payload_builder p;
-    p.u8(MESH_GROUPS).u32s({1, 0, 0}).f32s(3, 0.0f);
-    bool ok = false;
-    cMeshObj_data mesh = decode(p.bytes, &ok);
-    ASSERT_TRUE(ok);
-    EXPECT_TRUE(mesh.indices.empty());
-    EXPECT_EQ((std::vector<uint32_t>{0, 0}), mesh.groups);
-}
-
 // --- the writer --------------------------------------------------------------------
 
-TEST(BzObjWriter, round_trips_every_block_through_the_reader)
+TEST(BzObjWriter, round_trips_every_block_and_bare_meshes_and_drops_empty_groups_with_their_materials)
 {
-    cMeshObj_data original = sample_mesh();
     std::vector<uint8_t> file = bobj_compress(sample_payload());
     cMeshObj_data decoded;
     std::string error;
     int zlib_code = 0;
     ASSERT_EQ(BOBJ_OK, bobj_decode_file(file.data(), file.size(), decoded, &error, &zlib_code)) << error;
-    expect_same_mesh(original, decoded);
-}
+    expect_same_mesh(sample_mesh(), decoded);
 
-TEST(BzObjWriter, round_trips_meshes_without_normals_texcoords_or_triangles)
-{
-    cMeshObj_data bare;
+    cMeshObj_data bare; // no normals, texture coordinates or materials
     bare.positions = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     bare.indices = {2, 1, 0, 0, 1, 2};
     bare.groups = {0, 6};
     cMeshObj_data empty;
     empty.groups = {0, 0};
-    for (const cMeshObj_data* mesh : {&bare, &empty}) {
+    cMeshObj_data gaps = sample_mesh(); // written as the sample
+    gaps.groups = {0, 3, 3, 6};
+    gaps.materials.insert(gaps.materials.begin() + 1, cMaterial_GL("unused"));
+    for (const cMeshObj_data* mesh : {&bare, &empty, &gaps}) {
         std::vector<uint8_t> payload;
-        std::string error;
         ASSERT_TRUE(bobj_build_payload(*mesh, payload, &error)) << error;
         bool ok = false;
-        expect_same_mesh(*mesh, decode(payload, &ok, &error));
+        expect_same_mesh(mesh == &gaps ? sample_mesh() : *mesh, decode(payload, &ok, &error));
         EXPECT_TRUE(ok) << error;
     }
-}
-
-TEST(BzObjWriter, drops_empty_groups_with_their_materials)
-{
-    cMeshObj_data mesh = sample_mesh();
-    mesh.groups = {0, 3, 3, 6};
-    mesh.materials.insert(mesh.materials.begin() + 1, cMaterial_GL("unused"));
-    std::vector<uint8_t> payload;
-    std::string error;
-    ASSERT_TRUE(bobj_build_payload(mesh, payload, &error)) << error;
-    expect_same_mesh(sample_mesh(), decode(payload));
 }
 
 TEST(BzObjWriter, refuses_what_the_format_cannot_hold)

@@ -98,42 +98,35 @@ TEST(CameraPathLoad, marks_and_layout_do_not_matter)
     }
 }
 
-TEST(CameraPathLoad, a_truncated_key_keeps_only_the_complete_keys_before_it)
+TEST(CameraPathLoad, only_complete_keys_before_a_truncation_or_a_word_are_kept)
 {
     const std::string two = std::string(k_key_a) + k_key_b;
-    for (const char* tail : {"(1, 2, 3) (4, 5", "(1, 2, 3) (4, 5, 6) (0, 0, 1", "(", "  \n"}) {
-        cCameraPath p = path_from(two + tail);
-        EXPECT_EQ(2u, p.get_keys().size()) << "tail " << tail;
-    }
+    const struct
+    {
+        std::string text;
+        std::size_t keys;
+    } cases[] = {
+        {two + "(1, 2, 3) (4, 5", 2},
+        {two + "(1, 2, 3) (4, 5, 6) (0, 0, 1", 2},
+        {two + "(", 2},
+        {two + "  \n", 2},
+        {std::string(k_key_a) + "(1, two, 3) (4, 5, 6) (0, 0, 1)\n" + k_key_b, 1}, // a word ends the load
+        {"", 0},
+        {"hello", 0},
+        {"(1, 2, 3)", 0}, // no complete key: empty, but loaded
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.keys, path_from(c.text).get_keys().size()) << c.text;
 }
 
-TEST(CameraPathLoad, a_word_where_a_number_stands_ends_the_load)
-{
-    cCameraPath p = path_from(std::string(k_key_a) + "(1, two, 3) (4, 5, 6) (0, 0, 1)\n" + k_key_b);
-    EXPECT_EQ(1u, p.get_keys().size());
-}
-
-TEST(CameraPathLoad, a_file_without_a_complete_key_is_empty_but_loads)
-{
-    for (const char* text : {"", "hello", "(1, 2, 3)"})
-        EXPECT_TRUE(path_from(text).get_keys().empty()) << text;
-}
-
-TEST(CameraPathLoad, a_missing_file_is_refused_and_leaves_the_path_as_it_was)
+TEST(CameraPathLoad, a_second_load_appends_and_a_missing_file_is_refused_leaving_the_path_as_it_was)
 {
     cCameraPath p;
     EXPECT_FALSE(p.load("/nonexistent/mirvok/ps_cam99.pth"));
     EXPECT_TRUE(p.get_keys().empty());
-    ASSERT_TRUE(p.load(write_path_file("one.pth", k_key_a)));
-    EXPECT_FALSE(p.load("/nonexistent/mirvok/ps_cam99.pth"));
-    EXPECT_EQ(1u, p.get_keys().size());
-}
-
-TEST(CameraPathLoad, a_second_load_appends_its_keys)
-{
-    cCameraPath p;
     ASSERT_TRUE(p.load(write_path_file("a.pth", k_key_a)));
     ASSERT_TRUE(p.load(write_path_file("b.pth", k_key_b)));
+    EXPECT_FALSE(p.load("/nonexistent/mirvok/ps_cam99.pth"));
     ASSERT_EQ(2u, p.get_keys().size());
     expect_vec({11, 13, -12}, position(p, 0.9f), "second file's key last");
 }

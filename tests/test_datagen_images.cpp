@@ -1,9 +1,9 @@
 // The pictures the data tool makes, read back the way the show reads them.
-#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "support/images.h"
 #include "support/show_runner.h"
 
 namespace {
@@ -19,21 +19,8 @@ struct Picture
 
 bool load_picture(const std::string& path, Picture* picture)
 {
-    ilInit();
-    ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
-    ilEnable(IL_ORIGIN_SET);
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    bool ok = ilLoadImage(path.c_str()) && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE);
-    if (ok) {
-        picture->width = ilGetInteger(IL_IMAGE_WIDTH);
-        picture->height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const unsigned char* data = ilGetData();
-        picture->rgb.assign(data, data + size_t(picture->width) * size_t(picture->height) * 3);
-    }
-    ilDeleteImages(1, &image);
-    return ok;
+    picture->rgb = load_image(path, 3, &picture->width, &picture->height);
+    return !picture->rgb.empty();
 }
 
 int brightness(const unsigned char* p)

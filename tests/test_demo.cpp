@@ -1,5 +1,8 @@
 #include "core/demo.h"
 
+#include "platform/platform.h"
+#include "timeline/scene_manager.h"
+
 #include <gtest/gtest.h>
 
 TEST(BeatLine, prints_hours_minutes_seconds_and_milliseconds_without_leading_zeros)
@@ -9,6 +12,31 @@ TEST(BeatLine, prints_hours_minutes_seconds_and_milliseconds_without_leading_zer
     EXPECT_EQ("beat 0:59:59,999 3599999", format_beat_line(3599999));
     EXPECT_EQ("beat 1:0:0,0 3600000", format_beat_line(3600000));
     EXPECT_EQ("beat 2:3:4,5 7384005", format_beat_line(2 * 3600000 + 3 * 60000 + 4 * 1000 + 5));
+}
+
+TEST(BeatLine, space_prints_the_show_time_counted_from_the_start_of_the_music)
+{
+    // A loading phase of 5.3 s on the virtual counter, then playback, then
+    // space held 1.25 s later: the line counts from the music's start.
+    platform_use_virtual_counter(0);
+    cSceneManager* manager = get_scene_manager();
+    manager->clock.read_frequency();
+    manager->clock.tick();
+    manager->clock.start = manager->clock.now;
+    platform_advance_virtual_counter(5300000);
+    testing::internal::CaptureStdout();
+    manager->start();
+    testing::internal::GetCapturedStdout();
+    platform_advance_virtual_counter(1250000);
+    manager->clock.tick();
+    for (int32_t& k : keys)
+        k = 0;
+    set_key(' ', 1);
+    testing::internal::CaptureStderr();
+    check_keys();
+    EXPECT_EQ("beat 0:0:1,250 1250\n", testing::internal::GetCapturedStderr());
+    set_key(' ', 0);
+    platform_use_real_counter();
 }
 
 TEST(KeyTable, stores_lower_cased_symbols_inside_the_table_only)

@@ -7,46 +7,8 @@
 #include "core/display.h"
 #include "core/gl_ext.h"
 #include "support/gl_context.h"
+#include "support/images.h"
 
-namespace {
-
-// A window-sized colour target of its own, bound while the object lives.
-class OffscreenTarget
-{
-public:
-    OffscreenTarget()
-    {
-        glGenFramebuffersEXT(1, &fbo_);
-        glGenRenderbuffersEXT(2, buffers_);
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers_[0]);
-        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, get_display()->width, get_display()->height);
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, buffers_[1]);
-        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, get_display()->width,
-                                 get_display()->height);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo_);
-        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, buffers_[0]);
-        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, buffers_[1]);
-    }
-    ~OffscreenTarget()
-    {
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-        glDeleteRenderbuffersEXT(2, buffers_);
-        glDeleteFramebuffersEXT(1, &fbo_);
-    }
-    bool complete() const { return glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT; }
-    int red_at(int x, int y) const
-    {
-        unsigned char pixel[4] = {0, 0, 0, 0};
-        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-        return pixel[0];
-    }
-
-private:
-    GLuint fbo_ = 0;
-    GLuint buffers_[2] = {0, 0};
-};
-
-} // namespace
 
 TEST(LoadingBar, grows_from_nothing_to_372_pixels_leaning_right)
 {
@@ -66,18 +28,18 @@ TEST(LoadingScreenGl, bar_is_drawn_light_grey_over_the_picture_up_to_its_progres
 {
     REQUIRE_GL_CONTEXT();
     use_release_data();
-    OffscreenTarget target;
+    OffscreenTarget target(get_display()->width, get_display()->height, true);
     ASSERT_TRUE(target.complete());
     int bar_mid, bar_end, beyond, background, title;
     {
         cLoadingScreen screen;
         screen.draw(0.5f);
-        bar_mid = target.red_at(450, 480);   // within the first half of the bar
-        bar_end = target.red_at(600, 480);   // beyond 330 + 186 + lean: the picture's dark slot
-        background = target.red_at(100, 100);
-        title = target.red_at(180, 650);     // a stroke of the title, upright
+        bar_mid = target.pixel(450, 480)[0];   // within the first half of the bar
+        bar_end = target.pixel(600, 480)[0];   // beyond 330 + 186 + lean: the picture's dark slot
+        background = target.pixel(100, 100)[0];
+        title = target.pixel(180, 650)[0];     // a stroke of the title, upright
         screen.draw(1.0f);
-        beyond = target.red_at(690, 480);
+        beyond = target.pixel(690, 480)[0];
     }
     EXPECT_NEAR(204, bar_mid, 1);
     EXPECT_LT(bar_end, 30);

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "support/gl_context.h"
+#include "support/images.h"
 #include "support/show_runner.h"
 
 namespace {
@@ -31,14 +32,7 @@ parsed parse(const std::string& text)
 
 void write_png(const std::string& path)
 {
-    unsigned char data[4 * 4 * 3] = {};
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilTexImage(4, 4, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, data);
-    ilEnable(IL_FILE_OVERWRITE);
-    ilSaveImage(path.c_str());
-    ilDeleteImages(1, &image);
+    ASSERT_TRUE(save_image(path, std::vector<uint8_t>(4 * 4 * 3, 0), 4, 4, 3));
 }
 
 } // namespace

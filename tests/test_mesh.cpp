@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/gl_context.h"
+#include "support/images.h"
 
 namespace {
 
@@ -28,19 +29,12 @@ GLint buffer_size(GLuint id)
 
 // A colour target of WIDTH x HEIGHT, bound while the object lives, with a
 // unit-square 2D view.
-class Offscreen
+class Offscreen : public OffscreenTarget
 {
 public:
-    Offscreen()
+    Offscreen() : OffscreenTarget(WIDTH, HEIGHT)
     {
-        glGenFramebuffersEXT(1, &fbo_);
-        glGenRenderbuffersEXT(1, &colour_);
-        glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colour_);
-        glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, WIDTH, HEIGHT);
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo_);
-        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour_);
         glPushAttrib(GL_ALL_ATTRIB_BITS);
-        glViewport(0, 0, WIDTH, HEIGHT);
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_BLEND);
         glDisable(GL_CULL_FACE);
@@ -61,19 +55,12 @@ public:
         glMatrixMode(GL_MODELVIEW);
         glPopMatrix();
         glPopAttrib();
-        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-        glDeleteRenderbuffersEXT(1, &colour_);
-        glDeleteFramebuffersEXT(1, &fbo_);
     }
     std::vector<int> pixel(int x, int y) const
     {
-        unsigned char p[4] = {};
-        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        const rgba p = OffscreenTarget::pixel(x, y);
         return {p[0], p[1], p[2]};
     }
-
-private:
-    GLuint fbo_ = 0, colour_ = 0;
 };
 
 // Two quads side by side (left: vertices 0-3, right: 4-7), and eight

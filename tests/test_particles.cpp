@@ -55,84 +55,48 @@ std::vector<float> table_prefix(uint32_t n)
 
 // --- system --------------------------------------------------------------------
 
-TEST(ParticleSystem, init_makes_dead_particles_at_the_origin_with_full_life)
-{
-    CParticleSystem s;
-    EXPECT_EQ(0u, s.size());
-    const float gravity[3] = {0.0f, 10.0f, 0.0f};
-    s.init(70, 200.0f, 0.0f, 3.0f, gravity, 10.0f);
-    ASSERT_EQ(70u, s.size());
-    EXPECT_TRUE(living(s).empty());
-    for (uint32_t i = 0; i < 70; ++i) {
-        EXPECT_EQ(3.0f, s.life[i]);
-        EXPECT_EQ(0.0f, s.position[3 * i + 1]);
-        EXPECT_EQ(0.0f, s.velocity[3 * i + 2]);
-    }
-    EXPECT_EQ(10.0f, s.gravity[1]);
-    EXPECT_EQ(200.0f, s.emit_per_call);
-    EXPECT_EQ(10.0f, s.point_size);
-}
-
-TEST(ParticleSystem, update_moves_with_the_old_velocity_then_damps_and_accelerates)
+TEST(ParticleSystem, update_moves_living_particles_with_the_old_velocity_then_damps_and_accelerates)
 {
     CParticleSystem s;
     const float gravity[3] = {0.0f, 10.0f, -20.0f};
     s.init(2, 1.0f, 0.5f, 5.0f, gravity, 1.0f);
+    EXPECT_TRUE(living(s).empty()) << "made dead";
     s.set_alive(1);
     s.velocity[3] = 1.0f;
     s.velocity[4] = 2.0f;
     s.velocity[5] = 4.0f;
     s.update(0.5f);
-    EXPECT_FLOAT_EQ(0.5f, s.position[3]);
-    EXPECT_FLOAT_EQ(1.0f, s.position[4]);
-    EXPECT_FLOAT_EQ(2.0f, s.position[5]);
+    EXPECT_EQ((std::vector<float>{0, 0, 0, 0.5f, 1.0f, 2.0f}), s.position);
     EXPECT_FLOAT_EQ(0.5f, s.velocity[3]);
     EXPECT_FLOAT_EQ(1.0f + 5.0f, s.velocity[4]);
     EXPECT_FLOAT_EQ(2.0f - 10.0f, s.velocity[5]);
     EXPECT_FLOAT_EQ(4.5f, s.life[1]);
-    // Particle 0 is dead: neither moved nor aged.
-    EXPECT_EQ(0.0f, s.velocity[1]);
-    EXPECT_EQ(5.0f, s.life[0]);
+    EXPECT_EQ(5.0f, s.life[0]) << "a dead particle does not age";
 }
 
-TEST(ParticleSystem, life_of_exactly_zero_survives_one_update_and_dies_at_the_next)
+TEST(ParticleSystem, a_particle_dies_once_its_life_falls_below_zero_and_then_stays_where_it_was)
 {
     CParticleSystem s;
     s.init(1, 1.0f, 0.0f, 0.5f, k_no_gravity, 1.0f);
     s.set_alive(0);
+    s.velocity[0] = 3.0f;
     s.update(0.25f);
     s.update(0.25f);
     EXPECT_EQ(0.0f, s.life[0]);
-    EXPECT_TRUE(s.is_alive(0));
+    EXPECT_TRUE(s.is_alive(0)) << "a life of exactly zero lasts one more update";
+    const std::vector<float> position = s.position, velocity = s.velocity;
     s.update(0.25f);
-    EXPECT_FALSE(s.is_alive(0));
-}
-
-TEST(ParticleSystem, the_largest_float_life_never_runs_out)
-{
-    CParticleSystem s;
-    s.init(1, 1.0f, 0.0f, FLT_MAX, k_no_gravity, 10.0f);
-    s.set_alive(0);
-    for (int frame = 0; frame < 100000; ++frame)
-        s.update(0.05f);
-    EXPECT_TRUE(s.is_alive(0));
-}
-
-TEST(ParticleSystem, a_dying_particle_keeps_its_last_position_and_velocity)
-{
-    CParticleSystem s;
-    const float gravity[3] = {1.0f, 1.0f, 1.0f};
-    s.init(1, 1.0f, 0.0f, 1.0f, gravity, 1.0f);
-    s.set_alive(0);
-    s.velocity[0] = 3.0f;
-    s.update(0.5f);
-    const std::vector<float> position = s.position;
-    const std::vector<float> velocity = s.velocity;
-    s.update(0.75f); // life falls below 0: dies without moving
     EXPECT_FALSE(s.is_alive(0));
     s.update(0.5f);
     EXPECT_EQ(position, s.position);
     EXPECT_EQ(velocity, s.velocity);
+
+    CParticleSystem endless;
+    endless.init(1, 1.0f, 0.0f, FLT_MAX, k_no_gravity, 10.0f);
+    endless.set_alive(0);
+    for (int frame = 0; frame < 100000; ++frame)
+        endless.update(0.05f);
+    EXPECT_TRUE(endless.is_alive(0)) << "the largest float life never runs out";
 }
 
 TEST(ParticleSystem, alive_bits_of_neighbouring_particles_are_independent)
@@ -211,58 +175,35 @@ TEST(ParticleSystem, packing_keeps_index_order_and_stops_at_the_capacity)
 
 // --- emitters ------------------------------------------------------------------
 
-TEST(ParticleEmitter, each_emit_revives_the_next_emit_per_call_dead_particles)
+TEST(ParticleEmitter, each_emit_revives_up_to_emit_per_call_of_the_lowest_numbered_dead_particles)
 {
-    CParticleSystem s;
-    s.init(300, 100.0f, 0.0f, 2.0f, k_no_gravity, 1.0f);
-    CParticleEmitterPlane emitter;
-    emitter.emit(s);
-    EXPECT_EQ(range(0, 100), living(s));
-    emitter.emit(s);
-    EXPECT_EQ(range(0, 200), living(s));
-    for (uint32_t i = 0; i < 200; ++i)
-        EXPECT_EQ(2.0f, s.life[i]);
-}
-
-TEST(ParticleEmitter, revives_the_lowest_numbered_dead_particles_first)
-{
-    CParticleSystem s;
-    s.init(10, 2.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
-    for (uint32_t i = 0; i < 10; ++i)
-        s.set_alive(i);
-    s.set_dead(7);
-    s.set_dead(3);
-    s.set_dead(5);
-    CParticleEmitterCircle emitter;
-    emitter.emit(s);
-    EXPECT_FALSE(s.is_alive(7));
-    EXPECT_TRUE(s.is_alive(3));
-    EXPECT_TRUE(s.is_alive(5));
-}
-
-TEST(ParticleEmitter, a_fractional_limit_rounds_up_and_a_full_pool_is_left_alone)
-{
-    CParticleSystem s;
-    s.init(10, 2.5f, 0.0f, 1.0f, k_no_gravity, 1.0f);
-    CParticleEmitterPlane emitter;
-    emitter.emit(s);
-    EXPECT_EQ(range(0, 3), living(s));
-    s.emit_per_call = 100.0f;
-    emitter.emit(s);
-    emitter.emit(s);
-    EXPECT_EQ(range(0, 10), living(s));
-}
-
-TEST(ParticleEmitter, a_limit_of_zero_or_less_examines_only_particle_0)
-{
-    for (float limit : {0.0f, -3.0f}) {
+    struct Case
+    {
+        float limit;
+        bool holes; // all alive but 3, 5 and 7 before, and one emit
+        std::vector<uint32_t> alive_after_two_emits;
+    };
+    std::vector<uint32_t> all = range(0, 10), but_7 = range(0, 10);
+    but_7.erase(but_7.begin() + 7);
+    for (const Case& c : std::vector<Case>{
+             {4.0f, false, range(0, 8)}, // none alive: 4 then 4 more, with full life
+             {2.5f, false, range(0, 6)}, // a fractional limit rounds up
+             {2.0f, true, but_7},        // 3, 5 and 7 dead: 3 and 5 revived first, then 7
+             {100.0f, false, all},       // a full pool is left alone
+             {0.0f, false, {0}},         // zero or less: only particle 0 is examined
+             {-3.0f, false, {0}},
+         }) {
         CParticleSystem s;
-        s.init(5, limit, 0.0f, 1.0f, k_no_gravity, 1.0f);
-        CParticleEmitterPlane emitter;
+        s.init(10, c.limit, 0.0f, 2.0f, k_no_gravity, 1.0f);
+        for (uint32_t i = 0; c.holes && i < 10; ++i)
+            if (i != 3 && i != 5 && i != 7)
+                s.set_alive(i);
+        CParticleEmitterCircle emitter;
         emitter.emit(s);
-        EXPECT_EQ(std::vector<uint32_t>{0}, living(s)) << "limit " << limit;
-        emitter.emit(s); // particle 0 alive: nothing else is examined
-        EXPECT_EQ(std::vector<uint32_t>{0}, living(s)) << "limit " << limit;
+        if (!c.holes)
+            emitter.emit(s);
+        EXPECT_EQ(c.alive_after_two_emits, living(s)) << "limit " << c.limit;
+        EXPECT_EQ(2.0f, s.life[0]);
     }
 }
 
@@ -290,50 +231,41 @@ TEST(ParticleEmitter, tables_are_identical_in_two_runs_and_start_at_entry_1)
     EXPECT_EQ(expected[1], first.draw_random());
 }
 
-TEST(ParticleEmitter, circle_draws_radius_angle_then_three_velocity_numbers)
+TEST(ParticleEmitter, circle_and_plane_place_particles_on_their_shapes_with_velocities_in_their_ranges)
 {
-    const std::vector<float> e = table_prefix(6);
-    crt_srand(1);
-    CParticleEmitterCircle emitter;
-    emitter.set_radius(165.0f);
-    const float centre[3] = {1.0f, 2.0f, 3.0f};
-    emitter.set_position(centre);
-    CParticleSystem s;
-    s.init(1, 1.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
-    emitter.emit(s);
-    const float r = e[1] * 165.0f;
-    const float a = e[2] * 6.28318530718f;
-    EXPECT_FLOAT_EQ(1.0f + std::cos(a) * r, s.position[0]);
-    EXPECT_EQ(2.0f, s.position[1]);
-    EXPECT_FLOAT_EQ(3.0f + std::sin(a) * r, s.position[2]);
-    EXPECT_FLOAT_EQ(e[5] * 50.0f, s.velocity[0]);
-    EXPECT_FLOAT_EQ(e[4] * 500.0f, s.velocity[1]);
-    EXPECT_FLOAT_EQ(e[3] * 50.0f, s.velocity[2]);
-}
-
-TEST(ParticleEmitter, plane_places_particles_on_its_parallelogram)
-{
-    const std::vector<float> e = table_prefix(6);
-    crt_srand(1);
-    CParticleEmitterPlane emitter;
-    const float u[3] = {0.2f, 0.0f, 0.0f};
-    const float v[3] = {0.0f, 0.0f, 20.0f};
-    const float origin[3] = {0.0f, 5.0f, 0.0f};
-    emitter.set_axes(u, v);
-    emitter.set_position(origin);
     CParticleSystem s;
     s.init(500, 500.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
-    emitter.emit(s);
-    EXPECT_FLOAT_EQ(e[1] * 0.2f, s.position[0]);
-    EXPECT_FLOAT_EQ(e[2] * 20.0f, s.position[2]);
-    EXPECT_FLOAT_EQ(e[5] * 1.0f, s.velocity[0]);
-    EXPECT_FLOAT_EQ(e[4] * 10.0f, s.velocity[1]);
-    EXPECT_FLOAT_EQ(e[3] * 1.0f, s.velocity[2]);
+    CParticleEmitterCircle circle;
+    circle.set_radius(165.0f);
+    const float centre[3] = {1.0f, 2.0f, 3.0f};
+    circle.set_position(centre);
+    circle.emit(s);
+    float widest = 0;
+    for (uint32_t i = 0; i < 500; ++i) {
+        const float dx = s.position[3 * i] - 1.0f, dz = s.position[3 * i + 2] - 3.0f;
+        widest = std::max(widest, std::hypot(dx, dz));
+        ASSERT_EQ(2.0f, s.position[3 * i + 1]) << "in the circle's plane";
+        ASSERT_LE(std::hypot(dx, dz), 165.01f);
+        ASSERT_GE(s.velocity[3 * i + 1], 0.0f);
+        ASSERT_LE(s.velocity[3 * i + 1], 500.0f);
+        ASSERT_LE(std::fabs(s.velocity[3 * i]), 50.0f);
+    }
+    EXPECT_GT(widest, 150.0f) << "the whole disc is used";
+
+    s = CParticleSystem();
+    s.init(500, 500.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    CParticleEmitterPlane plane;
+    const float u[3] = {0.2f, 0.0f, 0.0f}, v[3] = {0.0f, 0.0f, 20.0f}, origin[3] = {0.0f, 5.0f, 0.0f};
+    plane.set_axes(u, v);
+    plane.set_position(origin);
+    plane.emit(s);
     for (uint32_t i = 0; i < 500; ++i) {
         ASSERT_EQ(5.0f, s.position[3 * i + 1]);
         ASSERT_GE(s.position[3 * i], 0.0f);
         ASSERT_LE(s.position[3 * i], 0.2f);
+        ASSERT_GE(s.position[3 * i + 2], 0.0f);
         ASSERT_LE(s.position[3 * i + 2], 20.0f);
+        ASSERT_LE(s.velocity[3 * i + 1], 10.0f);
     }
 }
 
@@ -432,47 +364,25 @@ TEST_F(ParticleRendering, render_points_packs_and_draws_only_living_particles)
     EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 
-TEST_F(ParticleRendering, reuse_draws_the_last_fill_without_reading_the_system)
-{
-    CParticleSystem s;
-    s.init(3, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
-    set_particle(s, 2, 10.5f, 10.5f, 0.0f);
-    s.set_alive(2);
-    CPSRendererPointSpr renderer;
-    renderer.init_buffer(3);
-    renderer.render_points(s, false);
-    s.set_dead(2);
-    glClear(GL_COLOR_BUFFER_BIT);
-    renderer.render_points(s, true);
-    EXPECT_EQ(1u, renderer.get_drawn());
-    EXPECT_EQ(1, lit_count(read()));
-    renderer.render_points(s, false);
-    EXPECT_EQ(0u, renderer.get_drawn());
-}
-
-TEST_F(ParticleRendering, no_living_particle_draws_zero_points_without_error)
-{
-    CParticleSystem s;
-    s.init(100, 1.0f, 0.0f, 1.0f, k_no_gravity, 10.0f);
-    CPSRendererPointSpr renderer;
-    renderer.init_buffer(100);
-    renderer.render_points(s, false);
-    EXPECT_EQ(0u, renderer.get_drawn());
-    EXPECT_EQ(0, lit_count(read()));
-    EXPECT_EQ(GL_NO_ERROR, glGetError());
-}
-
-TEST_F(ParticleRendering, never_writes_more_points_than_the_buffer_holds)
+TEST_F(ParticleRendering, draws_at_most_the_buffers_capacity_and_reuse_draws_the_last_fill)
 {
     CParticleSystem s;
     s.init(8, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
+    CPSRendererPointSpr renderer;
+    renderer.init_buffer(3);
+    renderer.render_points(s, false);
+    EXPECT_EQ(0u, renderer.get_drawn()) << "none living";
     for (uint32_t i = 0; i < 8; ++i) {
         set_particle(s, i, 4.5f + 6 * i, 4.5f, 0.0f);
         s.set_alive(i);
     }
-    CPSRendererPointSpr renderer;
-    renderer.init_buffer(3);
     renderer.render_points(s, false);
+    EXPECT_EQ(3u, renderer.get_drawn());
+    EXPECT_EQ(3, lit_count(read()));
+    for (uint32_t i = 0; i < 8; ++i)
+        s.set_dead(i);
+    glClear(GL_COLOR_BUFFER_BIT);
+    renderer.render_points(s, true); // the system is not read again
     EXPECT_EQ(3u, renderer.get_drawn());
     EXPECT_EQ(3, lit_count(read()));
     EXPECT_EQ(GL_NO_ERROR, glGetError());
@@ -519,6 +429,17 @@ TEST_F(ParticleRendering, points_carry_the_renderers_alpha_and_the_colour_is_res
     EXPECT_NEAR(128, at(p, 8, 8)[1], 1);
     EXPECT_EQ(255, at(p, 8, 8)[2]);
     EXPECT_NEAR(128, at(p, 8, 8)[3], 1);
+    // Depth writes and test as they were, either way.
+    for (GLboolean mask : {GL_FALSE, GL_TRUE}) {
+        glDepthMask(mask);
+        glEnable(GL_DEPTH_TEST);
+        renderer.render_points(s, false);
+        GLboolean after = !mask;
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &after);
+        EXPECT_EQ(mask, after);
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    }
+    glDisable(GL_DEPTH_TEST);
 }
 
 TEST_F(ParticleRendering, point_size_10_draws_points_no_larger_than_4_pixels)
@@ -531,25 +452,6 @@ TEST_F(ParticleRendering, point_size_10_draws_points_no_larger_than_4_pixels)
     renderer.init_buffer(1);
     renderer.render_points(s, false);
     EXPECT_EQ(16, lit_count(read()));
-}
-
-TEST_F(ParticleRendering, depth_mask_and_depth_test_are_as_before)
-{
-    CParticleSystem s;
-    s.init(1, 1.0f, 0.0f, 1.0f, k_no_gravity, 10.0f);
-    s.set_alive(0);
-    CPSRendererPointSpr renderer;
-    renderer.init_buffer(1);
-    for (GLboolean mask : {GL_FALSE, GL_TRUE}) {
-        glDepthMask(mask);
-        glEnable(GL_DEPTH_TEST);
-        renderer.render_points(s, false);
-        GLboolean after = !mask;
-        glGetBooleanv(GL_DEPTH_WRITEMASK, &after);
-        EXPECT_EQ(mask, after);
-        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    }
-    glDisable(GL_DEPTH_TEST);
 }
 
 TEST_F(ParticleRendering, immediate_render_fades_points_with_their_life)

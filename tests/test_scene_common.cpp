@@ -10,6 +10,7 @@
 #include "scenes/overlay.h"
 #include "shaders/cShdNotex.h"
 #include "support/gl_context.h"
+#include "support/images.h"
 #include "support/show_runner.h"
 #include "textures/texture_manager.h"
 
@@ -158,33 +159,11 @@ cMeshObj_data one_triangle()
 // A 4 x 4 RGB PNG image.
 void write_png(const std::string& path)
 {
-    std::vector<unsigned char> raw;
-    for (int y = 0; y < 4; ++y) {
-        raw.push_back(0); // filter: none
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < 4; ++y)
         for (int i = 0; i < 12; ++i)
-            raw.push_back((unsigned char)(y * 40 + i * 10));
-    }
-    uLongf packed_size = compressBound(raw.size());
-    std::vector<unsigned char> packed(packed_size);
-    compress(packed.data(), &packed_size, raw.data(), raw.size());
-    packed.resize(packed_size);
-
-    std::ofstream out(path, std::ios::binary);
-    auto be32 = [&](uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.put(char((v >> shift) & 0xFF));
-    };
-    auto chunk = [&](const char* type, const std::vector<unsigned char>& data) {
-        be32(uint32_t(data.size()));
-        std::vector<unsigned char> typed(type, type + 4);
-        typed.insert(typed.end(), data.begin(), data.end());
-        out.write(reinterpret_cast<const char*>(typed.data()), std::streamsize(typed.size()));
-        be32(uint32_t(crc32(0, typed.data(), uInt(typed.size()))));
-    };
-    out.write("\x89PNG\r\n\x1a\n", 8);
-    chunk("IHDR", {0, 0, 0, 4, 0, 0, 0, 4, 8, 2, 0, 0, 0});
-    chunk("IDAT", packed);
-    chunk("IEND", {});
+            rgb.push_back(uint8_t(y * 40 + i * 10));
+    ASSERT_TRUE(save_image(path, rgb, 4, 4, 3));
 }
 
 GLint buffer_size(GLuint id)

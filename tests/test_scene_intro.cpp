@@ -5,6 +5,7 @@
 #include "rendertargets/rendertarget_manager.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 #include "support/scene_capture.h"
 #include "support/show_runner.h"
 
@@ -282,23 +283,11 @@ TEST_F(SceneIntro, init_takes_the_halo_target_and_exit_gives_it_back_with_the_de
     EXPECT_TRUE(intro.scene.halo_target.empty());
     EXPECT_EQ(before, pool->get_outstanding());
     EXPECT_EQ(pooled_before, pool->pooled_count());
-    GLboolean depth_mask = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
-    EXPECT_TRUE(depth_mask);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(scene_exit_state_is_default());
     EXPECT_FALSE(glIsEnabled(GL_NORMALIZE));
-    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-    GLint src = 0, dst = 0, mode = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
+    GLint mode = 0;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(GL_SRC_ALPHA, src);
-    EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
     EXPECT_EQ(GL_MODELVIEW, mode);
-    matrix t;
-    glGetFloatv(GL_TEXTURE_MATRIX, t.data());
-    EXPECT_FLOAT_EQ(1.0f, t[0]);
-    EXPECT_EQ("null_shader", get_shader_container()->current_shader);
     EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 

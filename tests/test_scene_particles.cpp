@@ -264,32 +264,6 @@ TEST_F(SceneParticles, load_takes_the_three_pictures_and_a_second_load_keeps_the
     EXPECT_EQ(100u, living(scene->particles));
 }
 
-TEST_F(SceneParticles, exit_gives_the_next_scene_depth_writes_depth_test_and_the_default_blend_back)
-{
-    REQUIRE_GL_CONTEXT();
-    cClock clock;
-    clock.now = 30000;
-    std::unique_ptr<cSceneParticles> scene = make_scene(&clock);
-    scene->init();
-    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    scene->update();
-    render([&] { scene->draw(); }, 0.0f);
-    scene->exit();
-    GLboolean depth_mask = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
-    EXPECT_TRUE(depth_mask);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
-    GLint src = 0, dst = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(GL_SRC_ALPHA, src);
-    EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
-    EXPECT_EQ(GL_NO_ERROR, glGetError());
-    glEnable(GL_LIGHTING);
-}
-
 TEST(SceneParticlesShow, captured_frames_at_two_show_times_show_a_picture_that_moves_and_log_no_error)
 {
     const SceneCapture run = capture_scene_frames({25000, 30000}, 4.0, 240);

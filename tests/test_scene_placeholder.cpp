@@ -33,14 +33,6 @@ const uint8_t* pixel(const std::vector<uint8_t>& p, int x, int y)
     return &p[(std::size_t(y) * WIDTH + x) * 4];
 }
 
-TEST(ScenePlaceholder, loads_nothing_but_counts_as_loaded)
-{
-    cClock clock;
-    cScenePlaceholder scene(4, &clock);
-    scene.load();
-    EXPECT_TRUE(scene.loaded);
-}
-
 TEST(ScenePlaceholder, frame_is_dark_with_the_scene_number_in_both_digits)
 {
     REQUIRE_GL_CONTEXT();

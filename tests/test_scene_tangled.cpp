@@ -5,6 +5,7 @@
 #include "rendertargets/render_target.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 #include "support/scene_capture.h"
 #include "support/show_runner.h"
 #include "textures/texture_manager.h"
@@ -170,31 +171,15 @@ TEST_F(SceneTangled, exit_gives_back_the_texture_units_and_the_default_depth_and
     glDepthMask(GL_FALSE);
     scene->exit();
 
-    GLint unit = 0;
-    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &unit);
-    EXPECT_EQ(GL_TEXTURE0_ARB, unit);
-    for (GLenum u : {GL_TEXTURE1_ARB, GL_TEXTURE0_ARB}) {
-        glActiveTextureARB(u);
-        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << u;
-        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S)) << u;
-        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T)) << u;
-        GLint bound = -1;
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        EXPECT_EQ(0, bound) << u;
-    }
-    glActiveTextureARB(GL_TEXTURE0_ARB);
-    GLboolean depth_mask = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
-    EXPECT_TRUE(depth_mask);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    GLint src = 0, dst = 0, env = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_TRUE(scene_exit_state_is_default());
+    const GlState after = GlState::now();
+    for (int u = 0; u < 2; ++u)
+        EXPECT_EQ(0, after.bound_2d[u]) << "unit " << u;
+    EXPECT_EQ((std::vector<GLboolean>{0, 0, 0, 0}), std::vector<GLboolean>(after.enables.begin(), after.enables.begin() + 4))
+        << "no texturing enabled on units 0 and 1";
+    GLint env = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);
-    EXPECT_EQ(GL_SRC_ALPHA, src);
-    EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
     EXPECT_EQ(GL_MODULATE, env);
-    EXPECT_EQ("null_shader", get_shader_container()->current_shader);
     EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 

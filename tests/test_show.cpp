@@ -24,8 +24,8 @@ protected:
     void SetUp() override
     {
         if (!runner_.start_server())
-            GTEST_SKIP() << "Xvfb could not be started";
-        ASSERT_TRUE(runner_.start_show());
+            GTEST_SKIP() << "no X server could be started";
+        ASSERT_TRUE(runner_.start_show()) << runner_.err();
         if (!runner_.wait_for_window(k_start_ms)) {
             ShowResult r = runner_.wait_exit(1000);
             FAIL() << "no window; exited " << r.exited << " code " << r.exit_code << "\nout:\n" << r.out

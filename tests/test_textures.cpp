@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "support/gl_context.h"
+#include "support/images.h"
 #include "support/show_runner.h"
 
 namespace {
 
-struct rgba
+struct texel_colour
 {
     int r, g, b, a;
 };
@@ -23,16 +24,8 @@ struct rgba
 // the texels back as RGBA, bottom row first.
 std::vector<unsigned char> draw_texels(const cTexture& texture, int width, int height)
 {
-    GLuint fbo = 0, colour = 0;
-    glGenFramebuffersEXT(1, &fbo);
-    glGenRenderbuffersEXT(1, &colour);
-    glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, colour);
-    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_RGBA8, width, height);
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, fbo);
-    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, colour);
-
+    OffscreenTarget target(width, height);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glViewport(0, 0, width, height);
     glDisable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
@@ -70,20 +63,11 @@ std::vector<unsigned char> draw_texels(const cTexture& texture, int width, int h
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
 
-    std::vector<unsigned char> pixels(size_t(width) * height * 4);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    glPopClientAttrib();
     glPopAttrib();
-
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    glDeleteRenderbuffersEXT(1, &colour);
-    glDeleteFramebuffersEXT(1, &fbo);
-    return pixels;
+    return target.read();
 }
 
-rgba texel(const std::vector<unsigned char>& pixels, int width, int x, int y)
+texel_colour texel(const std::vector<unsigned char>& pixels, int width, int x, int y)
 {
     const unsigned char* p = &pixels[(size_t(y) * width + x) * 4];
     return {p[0], p[1], p[2], p[3]};
@@ -92,20 +76,8 @@ rgba texel(const std::vector<unsigned char>& pixels, int width, int x, int y)
 // The image library's own decode of a file as RGBA, bottom row first.
 bool decode_rgba(const std::string& path, std::vector<unsigned char>& pixels, int* width, int* height)
 {
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    bool ok = ilLoadImage(path.c_str()) && ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE);
-    if (ok) {
-        *width = ilGetInteger(IL_IMAGE_WIDTH);
-        *height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const ILubyte* data = ilGetData();
-        pixels.assign(data, data + size_t(*width) * *height * 4);
-    }
-    ilDeleteImages(1, &image);
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-    return ok;
+    pixels = load_image(path, 4, width, height);
+    return !pixels.empty();
 }
 
 std::vector<std::string> files_in(const std::string& dir, const std::string& suffix)
@@ -126,21 +98,7 @@ std::vector<std::string> files_in(const std::string& dir, const std::string& suf
 // Writes a width x height RGB image whose texel (x, y) is (x, y, 7) mod 256.
 void write_image(const std::string& path, int width, int height)
 {
-    std::vector<unsigned char> data(size_t(width) * height * 3);
-    for (int y = 0; y < height; y++)
-        for (int x = 0; x < width; x++) {
-            unsigned char* p = &data[(size_t(y) * width + x) * 3];
-            p[0] = static_cast<unsigned char>(x);
-            p[1] = static_cast<unsigned char>(y);
-            p[2] = 7;
-        }
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilTexImage(width, height, 1, 3, IL_RGB, IL_UNSIGNED_BYTE, data.data());
-    ilEnable(IL_FILE_OVERWRITE);
-    ilSaveImage(path.c_str());
-    ilDeleteImages(1, &image);
+    ASSERT_TRUE(save_image(path, coordinate_picture(width, height), width, height, 3));
 }
 
 GLint tex_parameter(const cTexture& t, GLenum name)
@@ -234,7 +192,7 @@ TEST_F(Textures, a_640x480_image_is_a_rectangle_without_mipmaps_even_when_asked)
     EXPECT_EQ(GLenum(GL_TEXTURE_RECTANGLE_ARB), t->target);
     EXPECT_EQ(GL_LINEAR, tex_parameter(*t, GL_TEXTURE_MIN_FILTER));
     std::vector<unsigned char> pixels = draw_texels(*t, 640, 480);
-    rgba p = texel(pixels, 640, 300, 200);
+    texel_colour p = texel(pixels, 640, 300, 200);
     EXPECT_EQ(300 % 256, p.r);
     EXPECT_EQ(200, p.g);
     EXPECT_EQ(7, p.b);
@@ -246,7 +204,7 @@ TEST_F(Textures, rgb_rows_of_odd_width_upload_unskewed)
     std::vector<unsigned char> pixels = draw_texels(*t, 17, 5);
     for (int y = 0; y < 5; y++)
         for (int x = 0; x < 17; x++) {
-            rgba p = texel(pixels, 17, x, y);
+            texel_colour p = texel(pixels, 17, x, y);
             ASSERT_EQ(x, p.r) << x << "," << y;
             ASSERT_EQ(y, p.g) << x << "," << y;
         }
@@ -351,7 +309,7 @@ protected:
         return t;
     }
     // Texel (x, y) counted from the top row, as image viewers count.
-    rgba pixel(const std::string& name, int x, int y)
+    texel_colour pixel(const std::string& name, int x, int y)
     {
         int width = 0, height = 0;
         auto t = texture_of(name, &width, &height);
@@ -393,7 +351,7 @@ TEST_F(ImageFiles, known_pngsuite_pixels_decode_to_their_colours)
         {"basn2c16.png", 31, 0, 0, 255, 0},
     };
     for (const known& k : cases) {
-        rgba p = pixel(k.name, k.x, k.y);
+        texel_colour p = pixel(k.name, k.x, k.y);
         EXPECT_NEAR(k.r, p.r, 1) << k.name;
         EXPECT_NEAR(k.g, p.g, 1) << k.name;
         EXPECT_NEAR(k.b, p.b, 1) << k.name;

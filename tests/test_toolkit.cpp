@@ -435,6 +435,40 @@ TEST(ToolkitImage, pictures_keep_their_size_and_format_and_land_on_the_texture_k
     }
 }
 
+TEST(ToolkitImage, png_files_hold_the_canvas_bytes_exactly_and_the_same_canvas_gives_the_same_file)
+{
+    DataContext data(temp_root(), true);
+    Canvas c(16, 8, rgb8(10, 20, 30, 40));
+    c.at(0, 0) = rgb8(255, 0, 128, 255);
+    c.at(15, 7) = rgba(2.0f, -1.0f, 0.5f, 1.0f); // clipped to 0..1, 0.5 rounds to 128
+    int end = c.pixel_text(1, 1, "7", rgb8(200, 201, 202));
+    EXPECT_EQ(5, end);
+    ASSERT_TRUE(write_png(data, "img/exact.png", c, 4, Addressing::unit_coordinates));
+    ASSERT_TRUE(write_png(data, "img/again.png", c, 4, Addressing::unit_coordinates));
+    EXPECT_EQ(read_file(temp_root() + "/img/exact.png"), read_file(temp_root() + "/img/again.png"));
+
+    // Read back by the image library the show uses, top row first.
+    ilInit();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ilEnable(IL_ORIGIN_SET);
+    ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+    ASSERT_TRUE(ilLoadImage((temp_root() + "/img/exact.png").c_str()));
+    ASSERT_TRUE(ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE));
+    const uint8_t* p = ilGetData();
+    auto px = [&](int x, int y) { return std::vector<int>(p + (y * 16 + x) * 4, p + (y * 16 + x) * 4 + 4); };
+    EXPECT_EQ((std::vector<int>{255, 0, 128, 255}), px(0, 0));
+    EXPECT_EQ((std::vector<int>{10, 20, 30, 40}), px(5, 5));
+    EXPECT_EQ((std::vector<int>{255, 0, 128, 255}), px(15, 7));
+    // The 7's top bar (three cells) and its empty lower-left.
+    EXPECT_EQ((std::vector<int>{200, 201, 202, 255}), px(1, 1));
+    EXPECT_EQ((std::vector<int>{200, 201, 202, 255}), px(3, 1));
+    EXPECT_EQ((std::vector<int>{10, 20, 30, 40}), px(1, 3));
+    ilDeleteImages(1, &image);
+    ilDisable(IL_ORIGIN_SET);
+}
+
 TEST(ToolkitImage, sizes_that_would_land_on_the_wrong_texture_kind_are_refused)
 {
     DataContext data(temp_root(), true);

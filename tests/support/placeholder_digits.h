@@ -3,10 +3,20 @@
 // placeholder's own tests and the capture tests.
 #pragma once
 
+#include "core/demo.h"
 #include "scenes/scene_placeholder.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+// Whether the show's scene table still holds the numbered stand-in at index.
+inline bool is_placeholder_scene(int index)
+{
+    cClock clock;
+    std::unique_ptr<cScene> scene(create_scene(index, &clock));
+    return dynamic_cast<cScenePlaceholder*>(scene.get()) != nullptr;
+}
 
 // pixels: width x height, channels per pixel, rows from the bottom up (as GL
 // reads them). The number shown, or -1 when a digit is no decimal digit.

@@ -1,92 +1,83 @@
 // Frames of the real show for a scene's tests: runs the capture tool
-// (bin/capture of the build) on a private Xvfb server at a few show times
-// and reads the PNG frames back, with the show's whole log. Header-only, so
-// each scene's test program takes it without a change to the support
-// library.
+// (bin/capture of the build) through the show runner on a private Xvfb
+// server at a few show times and reads the PNG frames back, with the show's
+// whole log.
 #pragma once
 
+#include "support/images.h"
 #include "support/show_runner.h"
 
-#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 struct SceneCapture
 {
+    bool no_server = false;                   // no X server could be started: the only reason to skip
     bool exited = false;
     int exit_code = -1;
-    std::string log;                         // standard output and error
+    std::string log;                          // the command, then standard output and error; "" only without a server
     std::vector<std::vector<uint8_t>> frames; // RGB, bottom row first, 1024x768; empty when missing
 };
 
 // A PNG as RGB rows from the bottom up; empty when it does not load.
 inline std::vector<uint8_t> scene_capture_load_png(const std::string& path)
 {
-    static bool started = false;
-    if (!started) {
-        ilInit();
-        ilEnable(IL_ORIGIN_SET);
-        ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
-        started = true;
-    }
-    std::vector<uint8_t> rgb;
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    if (ilLoadImage(path.c_str()) && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE)) {
-        const std::size_t n = std::size_t(ilGetInteger(IL_IMAGE_WIDTH)) * std::size_t(ilGetInteger(IL_IMAGE_HEIGHT));
-        const uint8_t* data = ilGetData();
-        rgb.assign(data, data + n * 3);
-    }
-    ilDeleteImages(1, &image);
-    return rgb;
+    return load_image(path, 3);
+}
+
+// The name bin/capture gives the frame at show time t in its --out folder.
+inline std::string capture_frame_file(const std::string& dir, int32_t t)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "/frame_%07d.png", int(t));
+    return dir + name;
 }
 
 // Captures the show at times_ms (ascending, at least 10 ms apart) on a grid
-// of rate frames a second; gives up after timeout_s.
+// of rate frames a second; gives up (killing it) after timeout_s. A capture
+// that hangs or crashes comes back with exited false and its log.
 inline SceneCapture capture_scene_frames(const std::vector<int32_t>& times_ms, double rate, int timeout_s)
 {
     SceneCapture result;
-    ShowRunner server;
-    if (!server.start_server())
+    ShowRunner runner;
+    if (!runner.start_server()) {
+        result.no_server = true;
         return result;
+    }
     const std::string dir = make_temp_dir();
-    const std::string log = dir + "/log.txt";
     std::string at;
     for (int32_t t : times_ms)
         at += (at.empty() ? "" : ",") + std::to_string(t) + "ms";
-    const std::string exe = build_dir() + "/bin/capture";
-    const std::string rate_text = std::to_string(rate);
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("DISPLAY", server.display().c_str(), 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        const char* argv[] = {exe.c_str(), "--at", at.c_str(), "--rate", rate_text.c_str(), "--out", dir.c_str(),
-                              nullptr};
-        int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fd, 1);
-        dup2(fd, 2);
-        execv(exe.c_str(), const_cast<char* const*>(argv));
-        _exit(127);
+    const std::vector<std::string> args = {"--at", at, "--rate", std::to_string(rate), "--out", dir};
+    result.log = "# bin/capture";
+    for (const std::string& a : args)
+        result.log += " " + a;
+    result.log += "\n";
+    if (runner.start_program(build_dir() + "/bin/capture", args)) {
+        const ShowResult run = runner.wait_exit(timeout_s * 1000);
+        result.exited = run.exited;
+        result.exit_code = run.exit_code;
+        result.log += run.out + run.err;
+    } else {
+        result.log += "could not be started\n" + runner.err();
     }
-    result.exit_code = wait_child(pid, timeout_s * 1000);
-    result.exited = result.exit_code >= 0;
-    result.log = read_text_file(log);
-    for (int32_t t : times_ms) {
-        char name[64];
-        std::snprintf(name, sizeof name, "/frame_%07d.png", int(t));
-        result.frames.push_back(scene_capture_load_png(dir + name));
-    }
+    for (int32_t t : times_ms)
+        result.frames.push_back(load_image(capture_frame_file(dir, t), 3));
     return result;
 }
+
+// Skips the test when the capture had no X server; anything else is the
+// test's to judge.
+#define SKIP_WITHOUT_X_SERVER(capture)                                                                  \
+    do {                                                                                               \
+        if ((capture).no_server)                                                                       \
+            GTEST_SKIP() << "no X server could be started";                                            \
+    } while (0)
 
 // Whether every pixel of an RGB frame has the same colour.
 inline bool frame_is_uniform(const std::vector<uint8_t>& rgb)

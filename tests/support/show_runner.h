@@ -1,6 +1,10 @@
-// Runs the real show (bin/mirvok of the build) on a private Xvfb server,
-// sends it keys and a window close, and collects its exit code and output.
-// Each runner owns its server and its show process; both end with the runner.
+// Runs the real show (bin/mirvok of the build) or the capture tool on a
+// private Xvfb server, sends it keys and a window close, and collects its
+// exit code and output. Each runner owns its server and its program; both
+// end with the runner. This is the one way tests start an X server and a
+// show: a test skips only when start_server fails (no X server could be
+// started at all); a show or capture that then fails, hangs or crashes is a
+// failure of the test.
 #pragma once
 
 #include <string>
@@ -21,11 +25,20 @@ public:
     ShowRunner();
     ~ShowRunner();
 
-    // Starts Xvfb (1024x768x24) on a free display. False when it cannot.
+    // Starts Xvfb (1024x768x24) on a free display, trying a few times. False
+    // when no server could be started.
     bool start_server();
     // Starts the program (the show by default) on that display with
-    // SDL_AUDIODRIVER=dummy and the extra "NAME=value" entries given.
+    // SDL_AUDIODRIVER=dummy and the extra "NAME=value" entries given, and
+    // waits until its window is up or it has ended. Servers started side by
+    // side now and then refuse the first client: a program that ends before
+    // its window with a display error is started again on a fresh server
+    // (the refusing one is kept, so its number stays taken). False when it
+    // cannot be started or every server refused it.
     bool start_show(const std::string& program = "", const std::vector<std::string>& env = {});
+    // The same for any program of the build with arguments (bin/capture).
+    bool start_program(const std::string& program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env = {});
 
     // Waits until the standard output (or error) holds text.
     bool wait_for_out(const std::string& text, int timeout_ms);
@@ -52,12 +65,18 @@ public:
     std::string err() const;
     const std::string& display() const { return display_; }
 
+    // How long start_show waits for the window before it gives up waiting
+    // (the program keeps running; the test decides).
+    static const int START_MS = 60000;
+
 private:
     bool wait_for(const std::string& file, const std::string& text, int timeout_ms);
+    bool launch(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env);
     bool show_ended() const;
     void stop_show();
     void stop_server();
 
+    std::vector<pid_t> refusing_servers_;
     pid_t server_pid_ = -1;
     pid_t show_pid_ = -1;
     std::string display_;

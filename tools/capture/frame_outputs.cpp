@@ -1,7 +1,8 @@
 #include "frame_outputs.h"
 
-#include "toolkit/png_writer.h"
 #include "schedule.h"
+#include "toolkit/image.h"
+#include "toolkit/image_files.h"
 
 #include <csignal>
 #include <cstdio>
@@ -9,8 +10,8 @@
 
 namespace {
 
-const png_writer::Color SHEET_BACKGROUND = {16, 16, 20, 255};
-const png_writer::Color LABEL_COLOUR = {220, 220, 220, 255};
+const toolkit::Rgba SHEET_BACKGROUND = toolkit::rgb8(16, 16, 20);
+const toolkit::Rgba LABEL_COLOUR = toolkit::rgb8(220, 220, 220);
 const int SHEET_PADDING = 4;
 const int LABEL_SCALE = 2;
 const int LABEL_HEIGHT = 5 * LABEL_SCALE + 4; // the font's 5 rows and a margin
@@ -46,13 +47,23 @@ std::vector<uint8_t> shrink(const std::vector<uint8_t>& top_down, int w, int h, 
     return out;
 }
 
-void blit(png_writer::Image& image, const std::vector<uint8_t>& rgb, int w, int h, int x0, int y0)
+void blit(toolkit::Canvas& sheet, const std::vector<uint8_t>& rgb, int w, int h, int x0, int y0)
 {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = &rgb[(std::size_t(y) * w + x) * 3];
-            image.set(x0 + x, y0 + y, {p[0], p[1], p[2], 255});
+            if (x0 + x < sheet.width() && y0 + y < sheet.height())
+                sheet.at(x0 + x, y0 + y) = toolkit::rgb8(p[0], p[1], p[2]);
         }
+}
+
+bool write_bytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    if (bytes.empty())
+        return false;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(out);
 }
 
 std::string scene_label(int scene)
@@ -68,12 +79,7 @@ std::string scene_label(int scene)
 
 bool write_png(const std::string& path, const std::vector<uint8_t>& rgb_top_down, int width, int height)
 {
-    png_writer::Image image(width, height, 3, {0, 0, 0, 255});
-    blit(image, rgb_top_down, width, height, 0, 0);
-    const std::vector<uint8_t> bytes = png_writer::encode(image);
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
+    return write_bytes(path, image_files::encode_png(rgb_top_down, width, height, 3));
 }
 
 bool cFrameOutputs::open(const capture_settings& s, int w, int h)
@@ -137,25 +143,23 @@ bool cFrameOutputs::finish()
         const int cell_w = settings.thumb_width + SHEET_PADDING;
         const int cell_h = thumb_height + LABEL_HEIGHT + SHEET_PADDING;
         const int header = LABEL_HEIGHT + SHEET_PADDING;
-        png_writer::Image sheet(columns * cell_w + SHEET_PADDING, header + rows * cell_h + SHEET_PADDING, 3,
-                                SHEET_BACKGROUND);
+        toolkit::Canvas sheet(columns * cell_w + SHEET_PADDING, header + rows * cell_h + SHEET_PADDING,
+                              SHEET_BACKGROUND);
         std::string title = "mirvok";
         if (!thumbnails.empty())
             title += "  " + format_show_time(thumbnails.front().time) + " - " +
                      format_show_time(thumbnails.back().time) + "  " + std::to_string(thumbnails.size()) + " frames";
-        sheet.text(SHEET_PADDING, SHEET_PADDING, title, LABEL_COLOUR, LABEL_SCALE);
+        sheet.pixel_text(SHEET_PADDING, SHEET_PADDING, title, LABEL_COLOUR, LABEL_SCALE);
         for (std::size_t i = 0; i < thumbnails.size(); ++i) {
             const int x = SHEET_PADDING + int(i % columns) * cell_w;
             const int y = header + SHEET_PADDING + int(i / columns) * cell_h;
             blit(sheet, thumbnails[i].rgb, settings.thumb_width, thumb_height, x, y);
             const std::string label =
                 format_show_time(thumbnails[i].time) + " " + scene_label(thumbnails[i].scene);
-            sheet.text(x, y + thumb_height + 3, label, LABEL_COLOUR, LABEL_SCALE);
+            sheet.pixel_text(x, y + thumb_height + 3, label, LABEL_COLOUR, LABEL_SCALE);
         }
-        const std::vector<uint8_t> bytes = png_writer::encode(sheet);
-        std::ofstream out(settings.contact_sheet, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (!out) {
+        if (!write_bytes(settings.contact_sheet,
+                         image_files::encode_png(sheet.to_bytes(3), sheet.width(), sheet.height(), 3))) {
             std::fprintf(stderr, "capture: cannot write %s\n", settings.contact_sheet.c_str());
             ok = false;
         }

@@ -3,8 +3,7 @@
 // reads clearly at every length. 1024x768, drawn on a rectangle texture in
 // texels by the show.
 #include "generator.h"
-#include "toolkit/jpeg_writer.h"
-#include "toolkit/png_writer.h"
+#include "toolkit/image.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,8 +12,8 @@
 
 namespace {
 
-using png_writer::Color;
-using png_writer::Image;
+using Color = toolkit::Rgba;
+using toolkit::rgb8;
 
 const int WIDTH = 1024;
 const int HEIGHT = 768;
@@ -119,7 +118,7 @@ bool generate_loading_picture(DataContext& data)
     std::vector<float> subtitle(size_t(WIDTH) * HEIGHT, 1e9f);
     stroke_distances(subtitle, "KELMORA", 512.0f - 3.0f * 6.0f * 3.2f - 2.0f * 3.2f, 212.0f, 3.2f, 6.0f);
 
-    Image image(WIDTH, HEIGHT, 3, Color{0, 0, 0, 255});
+    toolkit::Canvas image(WIDTH, HEIGHT);
     for (int py = 0; py < HEIGHT; ++py) {
         for (int px = 0; px < WIDTH; ++px) {
             const size_t i = size_t(py) * WIDTH + size_t(px);
@@ -169,12 +168,12 @@ bool generate_loading_picture(DataContext& data)
                 g = 0.45f;
                 b = 0.10f;
             }
-            image.set(px, py, Color{to_byte(r), to_byte(g), to_byte(b), 255});
+            image.at(px, py) = rgb8(to_byte(r), to_byte(g), to_byte(b));
         }
     }
     // A thin rule under the title and a caption under the bar.
-    image.fill_rect(352, 196, 320, 2, Color{120, 150, 190, 255});
-    image.text(452, 318, "loading", Color{140, 160, 190, 255}, 3);
-    image.text(386, 730, "a real-time show for linux", Color{90, 105, 130, 255}, 2);
-    return data.write_file("textures/loading.jpg", jpeg_writer::encode(image));
+    image.fill_rect(352, 196, 320, 2, rgb8(120, 150, 190));
+    image.pixel_text(452, 318, "loading", rgb8(140, 160, 190), 3);
+    image.pixel_text(386, 730, "a real-time show for linux", rgb8(90, 105, 130), 2);
+    return toolkit::write_jpeg(data, "textures/loading.jpg", image, toolkit::Addressing::texels);
 }

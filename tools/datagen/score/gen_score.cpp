@@ -40,5 +40,7 @@ bool generate_score(DataContext& data)
     }
     if (!data.write_file("music/kelmora.ogg", ogg))
         return false;
-    return data.write_file("timeline.png", png_writer::encode(timeline_picture::draw(lines, track)));
+    // 1800 pixels wide: never a power of two, so a picture addressed in texels.
+    return toolkit::write_png(data, "timeline.png", timeline_picture::draw(lines, track), 3,
+                              toolkit::Addressing::texels);
 }

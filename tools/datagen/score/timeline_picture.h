@@ -4,11 +4,11 @@
 #pragma once
 
 #include "score/markers.h"
-#include "toolkit/png_writer.h"
 #include "score/render.h"
+#include "toolkit/image.h"
 
 namespace timeline_picture {
 
-png_writer::Image draw(const std::vector<markers::Line>& lines, const render::Stereo& track);
+toolkit::Canvas draw(const std::vector<markers::Line>& lines, const render::Stereo& track);
 
 } // namespace timeline_picture

@@ -1,8 +1,8 @@
 #include "toolkit/image.h"
 
 #include "generator.h"
-#include "toolkit/jpeg_writer.h"
 #include "toolkit/font.h"
+#include "toolkit/image_files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -232,15 +232,66 @@ static uint8_t to_byte(float v)
     return uint8_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
 }
 
-png_writer::Image Canvas::to_image(int channels) const
+std::vector<uint8_t> Canvas::to_bytes(int channels) const
 {
-    png_writer::Image image(w, h, channels, {0, 0, 0, 255});
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const Rgba& p = at(x, y);
-            image.set(x, y, {to_byte(p.r), to_byte(p.g), to_byte(p.b), to_byte(p.a)});
-        }
-    return image;
+    std::vector<uint8_t> out(size_t(w) * size_t(h) * size_t(channels));
+    size_t i = 0;
+    for (const Rgba& p : pixels) {
+        out[i++] = to_byte(p.r);
+        out[i++] = to_byte(p.g);
+        out[i++] = to_byte(p.b);
+        if (channels == 4)
+            out[i++] = to_byte(p.a);
+    }
+    return out;
+}
+
+namespace {
+
+// Five rows of three bits (bit 2 is the left column) per glyph.
+struct PixelGlyph
+{
+    char c;
+    uint8_t rows[5];
+};
+
+const PixelGlyph PIXEL_FONT[] = {
+    {'0', {7, 5, 5, 5, 7}}, {'1', {2, 6, 2, 2, 7}}, {'2', {7, 1, 7, 4, 7}}, {'3', {7, 1, 7, 1, 7}},
+    {'4', {5, 5, 7, 1, 1}}, {'5', {7, 4, 7, 1, 7}}, {'6', {7, 4, 7, 5, 7}}, {'7', {7, 1, 1, 1, 1}},
+    {'8', {7, 5, 7, 5, 7}}, {'9', {7, 5, 7, 1, 7}}, {'a', {2, 5, 7, 5, 5}}, {'b', {6, 5, 6, 5, 6}},
+    {'c', {3, 4, 4, 4, 3}}, {'d', {6, 5, 5, 5, 6}}, {'e', {7, 4, 6, 4, 7}}, {'f', {7, 4, 6, 4, 4}},
+    {'g', {3, 4, 5, 5, 3}}, {'h', {5, 5, 7, 5, 5}}, {'i', {7, 2, 2, 2, 7}}, {'j', {1, 1, 1, 5, 2}},
+    {'k', {5, 5, 6, 5, 5}}, {'l', {4, 4, 4, 4, 7}}, {'m', {5, 7, 7, 5, 5}}, {'n', {6, 5, 5, 5, 5}},
+    {'o', {2, 5, 5, 5, 2}}, {'p', {6, 5, 6, 4, 4}}, {'q', {2, 5, 5, 6, 3}}, {'r', {6, 5, 6, 5, 5}},
+    {'s', {3, 4, 2, 1, 6}}, {'t', {7, 2, 2, 2, 2}}, {'u', {5, 5, 5, 5, 7}}, {'v', {5, 5, 5, 5, 2}},
+    {'w', {5, 5, 7, 7, 5}}, {'x', {5, 5, 2, 5, 5}}, {'y', {5, 5, 2, 2, 2}}, {'z', {7, 1, 2, 4, 7}},
+    {':', {0, 2, 0, 2, 0}}, {'_', {0, 0, 0, 0, 7}}, {'.', {0, 0, 0, 0, 2}}, {'-', {0, 0, 7, 0, 0}},
+    {'(', {2, 4, 4, 4, 2}}, {')', {2, 1, 1, 1, 2}}, {'#', {5, 7, 5, 7, 5}}, {'/', {1, 1, 2, 4, 4}},
+};
+
+const PixelGlyph* find_pixel_glyph(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        c = char(c - 'A' + 'a');
+    for (const PixelGlyph& g : PIXEL_FONT)
+        if (g.c == c)
+            return &g;
+    return nullptr; // drawn as a space
+}
+
+} // namespace
+
+int Canvas::pixel_text(int x, int y, const std::string& s, Rgba colour, int scale)
+{
+    for (char c : s) {
+        if (const PixelGlyph* g = find_pixel_glyph(c))
+            for (int row = 0; row < 5; ++row)
+                for (int col = 0; col < 3; ++col)
+                    if (g->rows[row] & (4 >> col))
+                        fill_rect(x + col * scale, y + row * scale, scale, scale, colour);
+        x += 4 * scale;
+    }
+    return x;
 }
 
 // --- files -------------------------------------------------------------------
@@ -267,12 +318,23 @@ static bool check_size(const std::string& path, const Canvas& canvas, Addressing
     return false;
 }
 
+// An encoder that failed gives no bytes: that is an error, not an empty file.
+static bool write_encoded(DataContext& data, const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    if (bytes.empty()) {
+        std::fprintf(stderr, "## ERROR: datagen: cannot encode %s\n", path.c_str());
+        return false;
+    }
+    return data.write_file(path, bytes);
+}
+
 bool write_png(DataContext& data, const std::string& relative_path, const Canvas& canvas, int channels,
                Addressing addressing)
 {
     if (!check_size(relative_path, canvas, addressing))
         return false;
-    return data.write_file(relative_path, png_writer::encode(canvas.to_image(channels)));
+    return write_encoded(data, relative_path,
+                         image_files::encode_png(canvas.to_bytes(channels), canvas.width(), canvas.height(), channels));
 }
 
 bool write_jpeg(DataContext& data, const std::string& relative_path, const Canvas& canvas, Addressing addressing,
@@ -280,7 +342,8 @@ bool write_jpeg(DataContext& data, const std::string& relative_path, const Canva
 {
     if (!check_size(relative_path, canvas, addressing))
         return false;
-    return data.write_file(relative_path, jpeg_writer::encode(canvas.to_image(3), quality));
+    return write_encoded(data, relative_path,
+                         image_files::encode_jpeg(canvas.to_bytes(3), canvas.width(), canvas.height(), 3, quality));
 }
 
 } // namespace toolkit

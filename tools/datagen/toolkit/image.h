@@ -1,6 +1,8 @@
 // The toolkit's pictures: a floating-point RGBA canvas with gradients,
 // tileable value noise and fbm, grids, stripes, soft glows, anti-aliased
-// lines and stroke-font text, written as PNG (RGB or RGBA) or JPEG.
+// lines, stroke-font text and small pixel-font labels, written as PNG (RGB or
+// RGBA) or JPEG. It is the one picture type of the data tool and the capture
+// tool; toolkit/image_files.h encodes its bytes.
 //
 // The written size decides the show's texture target: power-of-two sides
 // give a 2D texture addressed with 0..1 coordinates (the only kind that may
@@ -10,8 +12,6 @@
 #pragma once
 
 #include "toolkit/math.h"
-
-#include "toolkit/png_writer.h"
 
 #include <cstdint>
 #include <string>
@@ -27,6 +27,8 @@ struct Rgba
 };
 
 inline Rgba rgba(float r, float g, float b, float a = 1) { return {r, g, b, a}; }
+// A colour given in 8-bit steps (0..255), as pictures drawn in bytes name them.
+inline Rgba rgb8(int r, int g, int b, int a = 255) { return {float(r) / 255, float(g) / 255, float(b) / 255, float(a) / 255}; }
 Rgba mix(Rgba a, Rgba b, float t);
 Rgba operator*(Rgba c, float s);
 float smoothstep(float edge0, float edge1, float x);
@@ -104,8 +106,14 @@ public:
     float text(const std::string& s, Vec2 origin, float height, float stroke_width, Rgba colour,
                Blend blend = Blend::over);
 
-    // 8-bit raster of 3 (RGB) or 4 (RGBA) channels.
-    png_writer::Image to_image(int channels) const;
+    // Labels in a 3x5 pixel font (letters, digits and " :_.-()#/"), each
+    // cell scale pixels square with one cell of spacing; (x, y) is the
+    // top-left corner. Returns the x after the text.
+    int pixel_text(int x, int y, const std::string& s, Rgba colour, int scale = 1);
+
+    // 8-bit rows, top row first, of 3 (RGB) or 4 (RGBA) channels; values
+    // are clipped to 0..1 and rounded.
+    std::vector<uint8_t> to_bytes(int channels) const;
 
 private:
     int w, h;
