@@ -5,7 +5,10 @@
 #include <IL/il.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <sys/stat.h>
 #include <vector>
 
@@ -463,5 +466,29 @@ TEST_F(ImageFiles, jpeg_decodes_agree_with_the_reference_pictures)
                 difference += std::abs(int(got[i]) - int(reference[i]));
         // Decoders differ in their inverse DCT and upsampling by a few levels.
         EXPECT_LT(difference / (width * height * 3), 4.0) << name;
+    }
+}
+
+TEST_F(Textures, image_library_errors_name_the_file_that_failed_to_decode)
+{
+    // A PNG cut in half: the decoder fails, the texture is made all the same.
+    const std::string whole = dir_ + "/whole.png", cut = dir_ + "/cut.png";
+    write_image(whole, 64, 64);
+    std::ifstream in(whole, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+
+    testing::internal::CaptureStderr();
+    std::unique_ptr<cTexture> texture = get("cut.png", false);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(nullptr, texture);
+    ASSERT_NE(std::string::npos, err.find("## ERROR: OpenIL Error ")) << err;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("## ERROR: OpenIL Error ", 0) == 0) {
+            EXPECT_TRUE(line.size() > cut.size() + 6 &&
+                        line.compare(line.size() - cut.size() - 6, std::string::npos, " in \"" + cut + "\"") == 0)
+                << line;
+        }
     }
 }

@@ -113,7 +113,7 @@ void cTextureManager::load_texture(const std::string& name)
         exit(-1);
     }
 
-    entry e = {0, 0};
+    entry e = {0, 0, full_path};
     ilGenImages(1, &e.image);
     ilBindImage(e.image);
     // A decoding failure is reported by the error checks after upload.
@@ -175,7 +175,7 @@ void cTextureManager::upload(entry& e, GLenum target, int width, int height, boo
             glTexImage2D(target, 0, GL_RGBA, width, height, 0, format, GL_UNSIGNED_BYTE, data);
     }
 
-    check_il_error();
+    check_il_error(e.path);
     check_gl_error("cTextureManager::get_texture");
     glPopClientAttrib();
     glPopAttrib();

@@ -34,7 +34,8 @@ public:
     // mipmap and wrap (GL_CLAMP, GL_REPEAT, for S and T); later requests for
     // the same name return the same texture and ignore both. Ends the process
     // (-1) when the file is on no search path or cannot be read; a file that
-    // does not decode gives image library error lines and a texture anyway.
+    // does not decode gives image library error lines naming the file and a
+    // texture anyway.
     // Leaves the new texture bound to its target on the active unit.
     cTexture* get_texture(std::string name, bool mipmap, GLint wrap);
 
@@ -45,6 +46,7 @@ public:
     {
         uint32_t image; // image library name, never 0
         uint32_t gl_id; // GL texture name, 0 until the first upload
+        std::string path; // the file it was decoded from, for error lines
     };
     // Keyed by the name as requested.
     std::map<std::string, entry> cache;
