@@ -62,6 +62,10 @@ private:
     void upload(entry& e, GLenum target, int width, int height, bool mipmap, GLint wrap);
 };
 
+// True for a PNG file (by its signature) that ends before its IEND chunk or
+// inside a chunk; false for a whole PNG and for any other file.
+bool png_ends_inside_its_chunks(const std::string& path);
+
 // The target a width x height image gets: GL_TEXTURE_1D for height 1,
 // GL_TEXTURE_2D when both are powers of two (0 counts as one),
 // GL_TEXTURE_RECTANGLE_ARB otherwise (never mipmapped).
