@@ -17,8 +17,10 @@ namespace {
 // for it; a map and not a flag, as tests make managers beside the global one.
 std::map<const cRenderTargetManager*, uint64_t>& live_managers()
 {
-    static std::map<const cRenderTargetManager*, uint64_t> managers;
-    return managers;
+    // Never destroyed: the exit handler destroys the global manager after
+    // static objects made later than its registration are gone.
+    static auto* managers = new std::map<const cRenderTargetManager*, uint64_t>;
+    return *managers;
 }
 
 uint64_t serial_of(const cRenderTargetManager* manager)
