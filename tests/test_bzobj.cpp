@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include "support/gl_context.h"
@@ -477,4 +478,34 @@ TEST_F(BzObjLoaderTest, a_missing_file_is_reported_by_create_and_by_the_open)
     EXPECT_EXIT(BzObjLoader::create("no-such-mesh.bzobj"), testing::ExitedWithCode(255),
                 "^# ERROR - couldn't find no-such-mesh.bzobj from BzObjLoader::create\n"
                 "# ERROR opening file  in bobj_load_compressed\n$");
+}
+
+TEST_F(BzObjLoaderTest, a_directory_or_a_header_that_claims_more_than_the_file_holds_is_refused)
+{
+    // A directory reads as endless on Linux; a claimed 4 GiB block must not
+    // be allocated before the file is found to be short of it.
+    const std::string dir = make_temp_dir() + "/folder.bzobj";
+    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+    const std::vector<uint8_t> claims_4_gib = {0x00, 0x10, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF, 0x78, 0x9C};
+    const std::string lying = write_temp(claims_4_gib, "lying.bzobj");
+    struct refused
+    {
+        std::string path;
+        std::string line;
+    };
+    const refused cases[] = {
+        // (A death test's child makes folders of its own: match any.)
+        {dir, "^# ERROR opening file /[^ ]*/folder.bzobj in bobj_load_compressed\n$"},
+        {lying,
+         "^## ERROR: in bobj_load_compressed: \"/[^\"]*/lying.bzobj\": compressed size 4294967280 is more than "
+         "the 2 bytes after the header\n$"},
+    };
+    for (const refused& r : cases)
+        EXPECT_EXIT(
+            {
+                cMeshObj mesh;
+                bobj_load_compressed(&mesh, r.path);
+            },
+            testing::ExitedWithCode(255), r.line)
+            << r.path;
 }

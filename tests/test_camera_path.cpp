@@ -4,6 +4,7 @@
 #include "support/show_runner.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
@@ -186,4 +187,13 @@ TEST(CameraPathEval, an_empty_path_gives_the_zero_vector)
     EXPECT_EQ(0.0f, out[2]);
     p.get_up(2.0f, out);
     EXPECT_EQ(0.0f, out[1]);
+}
+
+TEST(CameraPathLoad, a_directory_is_refused_like_a_missing_file)
+{
+    const std::string dir = make_temp_dir() + "/folder.pth";
+    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+    cCameraPath p;
+    EXPECT_FALSE(p.load(dir));
+    EXPECT_TRUE(p.get_keys().empty());
 }

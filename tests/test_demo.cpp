@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL/SDL.h>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 TEST(BeatLine, prints_hours_minutes_seconds_and_milliseconds_without_leading_zeros)
 {
     EXPECT_EQ("beat 0:0:0,0 0", format_beat_line(0));
@@ -55,4 +60,57 @@ TEST(KeyTable, stores_lower_cased_symbols_inside_the_table_only)
     EXPECT_FALSE(set_key(273, 1));
     EXPECT_FALSE(set_key(100000, 1));
     EXPECT_FALSE(set_key(-1, 1));
+}
+
+// --- beat lines from real key events --------------------------------------------
+
+namespace {
+
+// The beat lines one frame's poll_events and check_keys print for the key
+// events queued before it (true: press, false: release of space).
+int beat_lines_of_frame(const std::vector<bool>& transitions)
+{
+    for (bool down : transitions) {
+        SDL_Event e = {};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        e.key.keysym.sym = SDLK_SPACE;
+        SDL_PushEvent(&e);
+    }
+    testing::internal::CaptureStderr();
+    poll_events();
+    check_keys();
+    std::string err = testing::internal::GetCapturedStderr();
+    int lines = 0;
+    for (size_t at = err.find("beat "); at != std::string::npos; at = err.find("beat ", at + 1))
+        ++lines;
+    return lines;
+}
+
+} // namespace
+
+TEST(BeatKey, every_press_prints_one_line_even_when_released_in_the_same_frame)
+{
+    // SDL's event queue without a window: the dummy video driver.
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_EQ(0, SDL_Init(SDL_INIT_VIDEO)) << SDL_GetError();
+    struct frame_case
+    {
+        const char* what;
+        std::vector<std::vector<bool>> frames; // events queued before each frame
+        int lines;
+    };
+    const frame_case cases[] = {
+        {"a tap within one frame", {{true, false}}, 1},
+        {"two taps within one frame", {{true, false, true, false}}, 2},
+        {"held across three frames", {{true}, {}, {false}}, 1},
+        {"a release alone", {{false}}, 0},
+    };
+    for (const frame_case& c : cases) {
+        int lines = 0;
+        for (const std::vector<bool>& frame : c.frames)
+            lines += beat_lines_of_frame(frame);
+        EXPECT_EQ(c.lines, lines) << c.what;
+    }
+    SDL_Quit();
 }

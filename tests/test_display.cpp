@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -68,4 +69,44 @@ TEST(AttributeReport, stereo_is_compared_but_not_printed)
     std::string text = report(k_requested, received, &position);
     EXPECT_EQ(8, position);
     EXPECT_NE(std::string::npos, text.find("requested: 8x8x8x8x24  doublebuffered multisample 4\n"));
+}
+
+// --- failures at the window ---------------------------------------------------------
+
+namespace {
+
+// init_sdl with the environment given (nullptr unsets), in the death test's
+// child process.
+void init_sdl_with(const char* video_driver, const char* display)
+{
+    video_driver ? setenv("SDL_VIDEODRIVER", video_driver, 1) : unsetenv("SDL_VIDEODRIVER");
+    display ? setenv("DISPLAY", display, 1) : unsetenv("DISPLAY");
+    get_display()->init_sdl();
+}
+
+} // namespace
+
+TEST(DisplayFailures, no_display_or_no_video_end_the_show_with_one_error_line_and_code_255)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct failure
+    {
+        const char* video_driver;
+        const char* display;
+        const char* line;
+    };
+    const failure cases[] = {
+        // Without SDL_VIDEODRIVER the X11 driver is chosen, so no text-mode
+        // fallback draws into the terminal first.
+        {nullptr, nullptr,
+         "^## ERROR: no X display \\(DISPLAY is not set\\): mirvok needs an X server or XWayland to open its "
+         "window - exiting\n$"},
+        {nullptr, ":4711",
+         "^## ERROR: cannot open the X display \":4711\": mirvok needs an X server or XWayland to open its window "
+         "- exiting\n$"},
+        {"no-such-driver", nullptr, "^## ERROR: whoops, SDL failed to init: [^\n]* exiting!\n$"},
+    };
+    for (const failure& f : cases)
+        EXPECT_EXIT(init_sdl_with(f.video_driver, f.display), testing::ExitedWithCode(255), f.line)
+            << (f.video_driver ? f.video_driver : "x11") << " " << (f.display ? f.display : "no DISPLAY");
 }

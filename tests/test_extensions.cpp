@@ -154,7 +154,7 @@ TEST_F(ExtensionLoader, optional_groups_warn_and_skip_or_still_fetch)
 
 TEST_F(ExtensionLoader, missing_required_extensions_end_the_show_with_their_codes)
 {
-    EXPECT_EXIT(run_loader(extensions_without({"GL_ARB_vertex_buffer_object"})), testing::ExitedWithCode(0),
+    EXPECT_EXIT(run_loader(extensions_without({"GL_ARB_vertex_buffer_object"})), testing::ExitedWithCode(255),
                 "# WARNING: GL_ARB_vertex_buffer_object not supported\n"
                 "missing gl-extension: GL_ARB_vertex_buffer_object is missing\n\\(you probably need newer hardware\\)");
     EXPECT_EXIT(run_loader(extensions_without({"GL_ARB_multitexture"})), testing::ExitedWithCode(255),
@@ -162,12 +162,12 @@ TEST_F(ExtensionLoader, missing_required_extensions_end_the_show_with_their_code
     // A longer word that starts with the name does not count as the extension.
     EXPECT_EXIT(run_loader(extensions_without({"GL_ARB_multitexture"}) + " GL_ARB_multitexture_x"),
                 testing::ExitedWithCode(255), "GL_ARB_multitexture not supported");
-    EXPECT_EXIT(run_loader(extensions_without({"GL_ARB_vertex_program"})), testing::ExitedWithCode(0),
+    EXPECT_EXIT(run_loader(extensions_without({"GL_ARB_vertex_program"})), testing::ExitedWithCode(255),
                 "^mvk::qdr - missing gl-extension: GL_ARB_vertex_program is missing\n");
-    EXPECT_EXIT(run_loader(extensions_without({"GL_ARB_fragment_program"})), testing::ExitedWithCode(0),
+    EXPECT_EXIT(run_loader(extensions_without({"GL_ARB_fragment_program"})), testing::ExitedWithCode(255),
                 "^## ERROR: GL_ARB_fragment_program not supported\nmvk::qdr - missing gl-extension: "
                 "GL_ARB_fragment_program is missing");
-    EXPECT_EXIT(run_loader(extensions_without({"GL_EXT_framebuffer_object"})), testing::ExitedWithCode(0),
+    EXPECT_EXIT(run_loader(extensions_without({"GL_EXT_framebuffer_object"})), testing::ExitedWithCode(255),
                 "# WARNING: GL_EXT_framebuffer_object not supported\nmvk::qdr - missing gl-extension: "
                 "GL_EXT_framebuffer_object is missing\n\\(you probably just need a driver-update...\\)");
 }

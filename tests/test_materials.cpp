@@ -4,6 +4,7 @@
 
 #include <IL/il.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sstream>
 
 #include "support/gl_context.h"
@@ -294,4 +295,16 @@ TEST_F(MaterialGl, illum_0_shows_the_diffuse_colour_as_emission)
     EXPECT_EQ(0.25f, emission[1]);
     EXPECT_EQ(1.0f, emission[3]);
     EXPECT_EQ(0.0f, specular[0]);
+}
+
+TEST(MtlParse, a_directory_is_a_file_that_cannot_be_opened)
+{
+    const std::string dir = make_temp_dir() + "/folder.mtl";
+    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+    cMtlLoader loader;
+    loader.materials.emplace_back("stale");
+    testing::internal::CaptureStderr();
+    loader.load(dir);
+    EXPECT_EQ("## ERROR: Couldn't open " + dir + "\n", testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(loader.materials.empty());
 }

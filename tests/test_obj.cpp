@@ -4,6 +4,8 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <iostream>
 #include <sstream>
 
 #include "support/gl_context.h"
@@ -381,4 +383,18 @@ TEST(ObjFiles, a_name_on_no_search_path_ends_the_program)
             loader.load_file("no-such-model.obj");
         },
         testing::ExitedWithCode(255), "^## ERROR in .*obj_loader.cpp line [0-9]+: file was not found in path: no-such-model.obj\n$");
+}
+
+TEST(ObjFiles, a_directory_on_the_search_path_is_a_file_that_cannot_be_opened)
+{
+    const std::string dir = make_temp_dir();
+    ASSERT_EQ(0, mkdir((dir + "/folder.obj").c_str(), 0700));
+    get_resource_path()->push_searchpath(dir);
+    EXPECT_EXIT(
+        {
+            std::cout.rdbuf(std::cerr.rdbuf()); // the line goes to standard output
+            cObjLoader loader;
+            loader.load_file("folder.obj");
+        },
+        testing::ExitedWithCode(255), "File not found: \"/[^ ]*/folder.obj in cObjLoader::load_file\\(..\\)\n");
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -362,4 +363,32 @@ TEST(RenderTargetPool, the_global_manager_is_made_once_and_remade_after_destruct
     EXPECT_NE(nullptr, get_rendertarget_manager());
     destroy_rendertarget_manager();
     testing::internal::GetCapturedStdout();
+}
+
+namespace {
+
+// Keeps a loan past destroy_rendertarget_manager (and, with remake, past the
+// making of a new manager, which may reuse the old one's address), then
+// gives it back.
+void give_back_after_destroy(bool remake)
+{
+    cTmpRenderTarget kept = get_rendertarget_manager()->get_tmp_rt(RTT_HALF, false);
+    destroy_rendertarget_manager();
+    if (remake)
+        get_rendertarget_manager();
+    kept.reset();
+    std::cerr << "given back into a destroyed manager" << std::endl;
+}
+
+} // namespace
+
+TEST(RenderTargetPool, a_handle_given_back_after_its_manager_was_destroyed_is_caught)
+{
+    REQUIRE_GL_CONTEXT();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (bool remake : {false, true})
+        EXPECT_DEATH(give_back_after_destroy(remake),
+                     "## ERROR: cTmpRenderTarget::reset: a RTT_HALF target is given back after its render target "
+                     "manager was destroyed\n")
+            << (remake ? "with a new manager made" : "without a manager");
 }

@@ -343,3 +343,66 @@ TEST(SceneManagerGl, grey_scene_clears_to_mid_grey)
     EXPECT_NEAR(128, pixel[2], 1);
     EXPECT_EQ(255, pixel[3]);
 }
+
+// --- scripts that can only play wrong ------------------------------------------------
+
+TEST_F(SceneManager, a_script_without_switch_or_quit_or_with_a_late_quit_is_warned_about_once)
+{
+    const std::string no_switch =
+        "# warning, the script has no scene switch (s00 to s12): no scene will be drawn in cSceneManager::init\n";
+    const std::string no_quit = "# warning, the script has no quit event: the show ends when the music ends, at "
+                                "3000 ms in cSceneManager::init\n";
+    struct script_case
+    {
+        const char* what;
+        std::vector<demo_event> events;
+        std::string warnings;
+        int32_t music_end_ms;
+    };
+    const script_case cases[] = {
+        {"complete", {{0, 0}, {16, 100}, {30, 2000}}, "", -1},
+        {"empty", {}, no_switch + no_quit, 3000},
+        {"cues only", {{16, 100}, {30, 2000}}, no_switch, -1},
+        {"no quit", {{0, 0}, {16, 100}}, no_quit, 3000},
+        {"quit after the music",
+         {{0, 0}, {30, 4000}, {30, 5000}},
+         "# warning, the music ends at 3000 ms, before the script's quit at 4000 ms: silence from there in "
+         "cSceneManager::init\n",
+         -1},
+    };
+    for (const script_case& c : cases) {
+        script(c.events);
+        testing::internal::CaptureStderr();
+        manager_.check_script(3000);
+        EXPECT_EQ(c.warnings, testing::internal::GetCapturedStderr()) << c.what;
+        EXPECT_EQ(c.music_end_ms, manager_.music_end_ms) << c.what;
+    }
+    // An unreadable script is an empty one.
+    delete manager_.queue;
+    manager_.queue = nullptr;
+    testing::internal::CaptureStderr();
+    manager_.check_script(3000);
+    EXPECT_EQ(no_switch + no_quit, testing::internal::GetCapturedStderr());
+}
+
+// A script without quit, dispatched just before and just after its music ends.
+void dispatch_around_the_music_end()
+{
+    cSceneManager manager;
+    manager.queue = new cEventQueue;
+    manager.queue->events = {{16, 100}};
+    manager.check_script(3000);
+    manager.clock.now = 3000; // the music's last millisecond is still due
+    manager.process_demo_events();
+    std::cerr << "still playing at 3000" << std::endl;
+    manager.clock.now = 3001;
+    manager.process_demo_events();
+    std::cerr << "still playing at 3001" << std::endl;
+}
+
+TEST(SceneManagerExit, without_a_quit_event_the_show_ends_with_code_0_when_the_music_ends)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(dispatch_around_the_music_end(), testing::ExitedWithCode(0),
+                "cSceneManager::init\nstill playing at 3000\n$");
+}

@@ -5,7 +5,10 @@
 #include <IL/il.h>
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <sys/stat.h>
 #include <vector>
 
@@ -421,5 +424,45 @@ TEST_F(ImageFiles, jpeg_decodes_agree_with_the_reference_pictures)
                 difference += std::abs(int(got[i]) - int(reference[i]));
         // Decoders differ in their inverse DCT and upsampling by a few levels.
         EXPECT_LT(difference / (width * height * 3), 4.0) << name;
+    }
+}
+
+TEST_F(Textures, damaged_pngs_are_reported_by_file_name_and_never_hang_the_loading)
+{
+    // whole.png: signature, IHDR at 8, chunks up to the image data, IEND last.
+    const std::string whole = dir_ + "/whole.png";
+    write_image(whole, 64, 64);
+    std::ifstream in(whole, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 60u);
+    struct damage
+    {
+        const char* name;
+        std::string content;
+        const char* line_start; // every error line starts so and ends naming the file
+    };
+    std::string flipped = bytes;
+    flipped[bytes.size() - 20] = char(flipped[bytes.size() - 20] ^ 0x5A); // image data, chunks intact
+    const damage cases[] = {
+        // Cut inside IHDR and just before IEND: the image library would read
+        // on without end at the first.
+        {"cut_header.png", bytes.substr(0, 20), "## ERROR: in "},
+        {"cut_half.png", bytes.substr(0, bytes.size() / 2), "## ERROR: in "},
+        {"cut_end.png", bytes.substr(0, bytes.size() - 6), "## ERROR: in "},
+        {"flipped.png", flipped, "## ERROR: OpenIL Error "},
+    };
+    for (const damage& d : cases) {
+        const std::string path = dir_ + "/" + d.name;
+        std::ofstream(path, std::ios::binary) << d.content;
+        testing::internal::CaptureStderr();
+        std::unique_ptr<cTexture> texture = get(d.name, false);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(nullptr, texture) << d.name;
+        ASSERT_EQ(0u, err.find(d.line_start)) << d.name << ": " << err;
+        std::istringstream lines(err);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind(d.line_start, 0) == 0)
+                EXPECT_NE(std::string::npos, line.find(path)) << line;
+        }
     }
 }

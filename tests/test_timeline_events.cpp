@@ -255,3 +255,32 @@ TEST(EventQueue, find_looks_ahead_from_the_cursor_without_moving_it)
     EXPECT_EQ(NO_EVENT, queue.find(5));
     EXPECT_EQ(16, queue.next_due(1000)->code);
 }
+
+// --- broken scripts -----------------------------------------------------------------
+
+TEST(EventTimes, a_signed_field_is_rejected_like_an_incomplete_time)
+{
+    // A negative field would put the event before the music, where it fires
+    // in the first frame; "+" is no more a time a person writes.
+    for (const char* line : {"beat 0:-1:5,0", "quit -0:0:1,0", "s01 0:0:+5,0", "snare 0:0:5,-1"}) {
+        std::string err;
+        EXPECT_EQ(NO_EVENT, parse(line, &err)) << line;
+        EXPECT_EQ(std::string("# warning, missing or incomplete time (h:m:s,ms) in line \"") + line +
+                      "\" in cEventQueue_factory::parse_line\n",
+                  err);
+    }
+}
+
+TEST_F(ScriptFile, an_over_long_line_is_named_in_one_warning)
+{
+    // Lines 1 and 2 are read; line 3 does not fit the 512-byte buffer.
+    write("beat 0:0:1,0\n" + std::string(511, ' ') + "\n" + std::string(100000, 'x') + "\nquit 0:0:4,0\n");
+    std::string err;
+    std::unique_ptr<cEventQueue> queue = load(&err);
+    ASSERT_TRUE(queue);
+    EXPECT_EQ(std::vector<demo_event>({{16, 1000}}), queue->events);
+    EXPECT_EQ("# warning, line 3 of \"" + path() +
+                  "\" is longer than 511 characters: it and the rest of the script are not read in "
+                  "cEventQueue_factory::loadFile\n",
+              err);
+}

@@ -11,6 +11,9 @@
 // Key-down flags indexed by the lower-cased SDL key symbol (0 to 254).
 const int KEY_TABLE_SIZE = 255;
 extern int32_t keys[KEY_TABLE_SIZE];
+// Space presses poll_events has seen since check_keys last printed: each
+// prints one beat line, also when its release came in the same poll.
+extern int32_t space_presses;
 
 struct cClock;
 class cScene;
@@ -46,7 +49,8 @@ int demo_main();
 // Drains the window's events: q, Escape and a window close end the show;
 // other keys set or clear their entry of keys.
 void poll_events();
-// Acts on the key table: quit keys end the show, space prints a beat line.
+// Acts on the key table: quit keys end the show, space prints one beat line
+// per press (a flag set by hand counts as one press).
 void check_keys();
 // Stores a key transition; symbols whose lower-cased code is outside the
 // table are ignored. Returns whether the key was stored.

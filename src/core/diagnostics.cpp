@@ -28,12 +28,20 @@ bool check_gl_error(std::string where)
 
 bool check_il_error()
 {
+    return check_il_error(std::string());
+}
+
+bool check_il_error(const std::string& file)
+{
     ILenum code = ilGetError();
     if (code == IL_NO_ERROR)
         return false;
     while (code != IL_NO_ERROR) {
         const char* text = iluErrorString(code);
-        std::cerr << "## ERROR: OpenIL Error " << code << ": " << (text ? text : "unknown error") << std::endl;
+        std::cerr << "## ERROR: OpenIL Error " << code << ": " << (text ? text : "unknown error");
+        if (!file.empty())
+            std::cerr << " in \"" << file << "\"";
+        std::cerr << std::endl;
         code = ilGetError();
     }
     return true;

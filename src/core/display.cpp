@@ -8,7 +8,9 @@
 #include <IL/ilu.h>
 #include <IL/ilut.h>
 #include <SDL/SDL.h>
+#include <X11/Xlib.h>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 namespace {
@@ -89,6 +91,28 @@ int report_display_attributes(const int requested[DISPLAY_ATTRIBUTE_COUNT],
     return -1;
 }
 
+std::string choose_video_driver()
+{
+    const char* chosen = getenv("SDL_VIDEODRIVER");
+    if (!chosen || !*chosen) {
+        // Left to itself SDL falls back to a text-mode driver that draws
+        // escape codes into the terminal and then cannot make a GL window.
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        chosen = "x11";
+    }
+    if (std::strcmp(chosen, "x11") != 0)
+        return "";
+    const char* name = getenv("DISPLAY");
+    Display* x = (name && *name) ? XOpenDisplay(name) : nullptr;
+    if (x) {
+        XCloseDisplay(x);
+        return "";
+    }
+    std::string where = (name && *name) ? "cannot open the X display \"" + std::string(name) + "\""
+                                        : "no X display (DISPLAY is not set)";
+    return "## ERROR: " + where + ": mirvok needs an X server or XWayland to open its window - exiting";
+}
+
 void cDisplay::init_sdl()
 {
     const SDL_version* linked = SDL_Linked_Version();
@@ -97,9 +121,14 @@ void cDisplay::init_sdl()
         std::cerr << "# WARNING: init_sdl(): Old SDL-version detected. Get an upgrade from https://www.libsdl.org/"
                   << std::endl;
 
+    const std::string no_display = choose_video_driver();
+    if (!no_display.empty()) {
+        std::cerr << no_display << std::endl;
+        exit(-1);
+    }
     if (SDL_Init(0xFFFF) < 0) {
         std::cerr << "## ERROR: whoops, SDL failed to init: " << SDL_GetError() << " exiting!" << std::endl;
-        exit(0);
+        exit(-1); // a failure: never the normal end's status 0
     }
     set_gl_attributes();
     screen = SDL_SetVideoMode(width, height, bpp, flags);

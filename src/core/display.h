@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 
 struct SDL_Surface;
 
@@ -60,6 +61,12 @@ void destroy_display();
 // returns -1 when all nine agree.
 int report_display_attributes(const int requested[DISPLAY_ATTRIBUTE_COUNT],
                               const int received[DISPLAY_ATTRIBUTE_COUNT], std::ostream& out);
+
+// Makes SDL use its X11 video driver unless SDL_VIDEODRIVER names one, and
+// for X11 checks that the display can be opened. Returns "" when it can (or
+// another driver was chosen), else the one "## ERROR" line that says a
+// display is needed. Called by init_sdl before SDL_Init.
+std::string choose_video_driver();
 
 // Fetches the extension entry points and sets the fixed GL state.
 void init_gl();

@@ -37,12 +37,13 @@ void warn_missing(const char* name)
     std::cerr << "# WARNING: " << name << " not supported" << std::endl;
 }
 
-// The window is closed before the dialog shows; the show then ends with 0.
+// The window is closed before the dialog shows; the show then ends with -1,
+// as every other failure does.
 void missing_dialog(const char* text, const char* caption)
 {
     SDL_Quit();
     platform_message_box(text, caption);
-    exit(0);
+    exit(-1);
 }
 
 void fetch_group(int group, gl_proc_lookup_fn lookup)

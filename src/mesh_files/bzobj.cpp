@@ -1,6 +1,7 @@
 #include "bzobj.h"
 
 #include "core/resource_path.h"
+#include "platform/platform.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -232,25 +233,45 @@ bobj_status bobj_decode_file(const uint8_t* data, size_t size, cMeshObj_data& me
     return bobj_decode_payload(payload.get(), inflated, mesh, error) ? BOBJ_OK : BOBJ_INVALID;
 }
 
+bobj_status bobj_read(std::istream& in, cMeshObj_data& mesh, std::string* error, int* zlib_code)
+{
+    // The header's compressed size is only a claim: read in steps, so a file
+    // that announces more than it holds costs no more memory than it has.
+    const size_t STEP = size_t(1) << 16;
+    std::vector<uint8_t> bytes(BOBJ_FILE_HEADER_BYTES);
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    bytes.resize(size_t(in.gcount()));
+    if (bytes.size() == BOBJ_FILE_HEADER_BYTES) {
+        uint32_t compressed_size;
+        std::memcpy(&compressed_size, bytes.data() + 4, 4);
+        size_t left = compressed_size;
+        while (left > 0 && in) {
+            const size_t at = bytes.size();
+            const size_t step = left < STEP ? left : STEP;
+            bytes.resize(at + step);
+            in.read(reinterpret_cast<char*>(bytes.data() + at), std::streamsize(step));
+            bytes.resize(at + size_t(in.gcount()));
+            left -= size_t(in.gcount());
+        }
+    }
+    return bobj_decode_file(bytes.data(), bytes.size(), mesh, error, zlib_code);
+}
+
 void bobj_load_compressed(cMeshObj* mesh, std::string path)
 {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    if (!file) {
+    std::ifstream file;
+    // A directory opens as a stream on Linux and reads as endless: treat it
+    // as a file that cannot be opened.
+    if (platform_file_readable(path))
+        file.open(path.c_str(), std::ios::binary);
+    if (!file.is_open()) {
         std::cerr << "# ERROR opening file " << path << " in " << "bobj_load_compressed" << std::endl;
         exit(-1);
     }
-    file.seekg(0, std::ios::end);
-    std::streamoff length = file.tellg();
-    file.seekg(0, std::ios::beg);
-    std::vector<uint8_t> bytes(length > 0 ? size_t(length) : 0);
-    if (!bytes.empty())
-        file.read(reinterpret_cast<char*>(bytes.data()), length);
-    bytes.resize(size_t(file.gcount() > 0 ? file.gcount() : 0));
-    file.close();
 
     std::string error;
     int zlib_code = Z_OK;
-    switch (bobj_decode_file(bytes.data(), bytes.size(), *mesh, &error, &zlib_code)) {
+    switch (bobj_read(file, *mesh, &error, &zlib_code)) {
     case BOBJ_OK:
         break;
     case BOBJ_ZLIB_ERROR:

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <istream>
 #include <string>
 
 class BzObjLoader
@@ -45,6 +46,10 @@ enum bobj_status
 // size, count, length and index is checked against the bytes before use.
 bobj_status bobj_decode_file(const uint8_t* data, size_t size, cMeshObj_data& mesh, std::string* error,
                              int* zlib_code);
+// The file step: reads a file image from in (the header, then as many
+// compressed bytes as it announces, never more than in holds) and decodes it
+// as bobj_decode_file does.
+bobj_status bobj_read(std::istream& in, cMeshObj_data& mesh, std::string* error, int* zlib_code);
 // Decodes an inflated payload into mesh; false (with error) when it is not a
 // consistent payload.
 bool bobj_decode_payload(const uint8_t* data, size_t size, cMeshObj_data& mesh, std::string* error);

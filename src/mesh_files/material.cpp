@@ -1,5 +1,7 @@
 #include "material.h"
 
+#include "platform/platform.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -307,8 +309,12 @@ void cMaterial_GL::apply()
 void cMtlLoader::load(std::string path)
 {
     materials.clear();
-    std::ifstream in(path.c_str());
-    if (!in) {
+    std::ifstream in;
+    // A directory opens as a stream on Linux and reads as empty: it is a file
+    // that cannot be opened.
+    if (platform_file_readable(path))
+        in.open(path.c_str());
+    if (!in.is_open()) {
         std::cerr << "## ERROR: Couldn't open " << path << std::endl;
         return;
     }

@@ -1,6 +1,7 @@
 #include "obj_loader.h"
 
 #include "core/resource_path.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cctype>
@@ -81,8 +82,12 @@ void cObjLoader::load_file(std::string file_name)
                   << std::endl;
     }
 
-    std::ifstream in(full_path.c_str());
-    if (!in) {
+    std::ifstream in;
+    // A directory opens as a stream on Linux and reads as empty: it is a file
+    // that cannot be opened.
+    if (platform_file_readable(full_path))
+        in.open(full_path.c_str());
+    if (!in.is_open()) {
         std::cout << "File not found: \"" << full_path << " in cObjLoader::load_file(..)" << std::endl;
         exit(-1);
     }

@@ -3,20 +3,45 @@
 #include "core/diagnostics.h"
 #include "core/display.h"
 
+#include <cstdlib>
 #include <iostream>
+#include <map>
 #include <vector>
+
+namespace {
+
+// Every manager alive. A handle that outlives its manager (kept past
+// destroy_rendertarget_manager) would give its target back into freed
+// memory; the check turns that into a clear stop. Each manager has a serial
+// number of its own, so a new manager at a freed one's address is not taken
+// for it; a map and not a flag, as tests make managers beside the global one.
+std::map<const cRenderTargetManager*, uint64_t>& live_managers()
+{
+    // Never destroyed: the exit handler destroys the global manager after
+    // static objects made later than its registration are gone.
+    static auto* managers = new std::map<const cRenderTargetManager*, uint64_t>;
+    return *managers;
+}
+
+uint64_t serial_of(const cRenderTargetManager* manager)
+{
+    auto it = live_managers().find(manager);
+    return it == live_managers().end() ? 0 : it->second;
+}
+
+} // namespace
 
 // --- handle ------------------------------------------------------------------
 
-cTmpRenderTarget::cTmpRenderTarget() : size(RTT_NONE), manager(nullptr), target(nullptr) {}
+cTmpRenderTarget::cTmpRenderTarget() : size(RTT_NONE), manager(nullptr), manager_serial(0), target(nullptr) {}
 
 cTmpRenderTarget::cTmpRenderTarget(RTT_SIZE size_, cRenderTargetManager* manager_, cRenderTarget_fbo* target_)
-    : size(size_), manager(manager_), target(target_)
+    : size(size_), manager(manager_), manager_serial(serial_of(manager_)), target(target_)
 {
 }
 
 cTmpRenderTarget::cTmpRenderTarget(cTmpRenderTarget&& other) noexcept
-    : size(other.size), manager(other.manager), target(other.target)
+    : size(other.size), manager(other.manager), manager_serial(other.manager_serial), target(other.target)
 {
     other.target = nullptr;
 }
@@ -27,6 +52,7 @@ cTmpRenderTarget& cTmpRenderTarget::operator=(cTmpRenderTarget&& other) noexcept
         reset();
         size = other.size;
         manager = other.manager;
+        manager_serial = other.manager_serial;
         target = other.target;
         other.target = nullptr;
     }
@@ -41,6 +67,13 @@ cTmpRenderTarget::~cTmpRenderTarget()
 void cTmpRenderTarget::reset()
 {
     if (target) {
+        // Checked in every build type: the alternative is a write into freed
+        // memory that shows up far from its cause.
+        if (manager_serial == 0 || serial_of(manager) != manager_serial) {
+            std::cerr << "## ERROR: cTmpRenderTarget::reset: a " << size_name(size)
+                      << " target is given back after its render target manager was destroyed" << std::endl;
+            std::abort();
+        }
         manager->give_back(size, target);
         target = nullptr;
     }
@@ -69,6 +102,8 @@ std::string size_name(int32_t size)
 cRenderTargetManager::cRenderTargetManager()
     : outstanding(0), max_outstanding(0), warn_on_allocation(false)
 {
+    static uint64_t last_serial = 0;
+    live_managers()[this] = ++last_serial;
     // The set a frame needs at most, all held at once so that each is new.
     static const std::pair<RTT_SIZE, bool> preallocated[] = {
         {RTT_FULL, true},    {RTT_HALF, true},    {RTT_HALF, true},    {RTT_HALF, false},  {RTT_HALF, false},
@@ -87,6 +122,7 @@ cRenderTargetManager::cRenderTargetManager()
 
 cRenderTargetManager::~cRenderTargetManager()
 {
+    live_managers().erase(this);
     std::cout << "# rrt-manager: number of tmp-rt allocated: " << pooled_count() << std::endl;
     std::cout << "# rtt-manager: maximum concurrently allocated RTs: " << max_outstanding << std::endl;
     for (auto& entry : free_without_depth)

@@ -30,7 +30,9 @@ enum RTT_SIZE : int32_t {
 class cRenderTargetManager;
 
 // Owns one loan: cannot be copied, only moved. Destroying or resetting a
-// non-empty handle gives its target back to the manager.
+// non-empty handle gives its target back to the manager; doing so after the
+// manager was destroyed is a programming error that stops the process
+// (abort, with one "## ERROR" line), in every build type.
 class cTmpRenderTarget
 {
 public:
@@ -55,6 +57,7 @@ public:
 private:
     RTT_SIZE size;
     cRenderTargetManager* manager;
+    uint64_t manager_serial; // which manager lent it, should another reuse its address
     cRenderTarget_fbo* target; // null when empty
 };
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include "platform/platform.h"
+
 // The largest parameter evaluated: just below 1, so the last segment's index
 // never reaches the key count.
 static const float CAMERA_T_MAX = 0.9999881f;
@@ -36,6 +38,10 @@ void cCameraPath::read_keys(std::istream& in)
 
 bool cCameraPath::load(std::string full_path)
 {
+    // A directory opens as a stream on Linux and reads as empty: it is a file
+    // that cannot be opened.
+    if (!platform_file_readable(full_path))
+        return false;
     std::ifstream in(full_path.c_str());
     if (!in.is_open())
         return false;

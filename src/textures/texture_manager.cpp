@@ -5,7 +5,10 @@
 #include "platform/platform.h"
 
 #include <IL/il.h>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 
 namespace {
@@ -74,6 +77,32 @@ const ILubyte* prepare_pixels(int width, int height, ILint* format)
 
 } // namespace
 
+bool png_ends_inside_its_chunks(const std::string& path)
+{
+    static const unsigned char SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::ifstream in(path.c_str(), std::ios::binary);
+    unsigned char header[8];
+    if (!in.read(reinterpret_cast<char*>(header), 8) || std::memcmp(header, SIGNATURE, 8) != 0)
+        return false; // not a PNG file: the image library judges it
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    std::streamoff at = 8;
+    // Each chunk: length (u32 big-endian), type, data, CRC; IEND ends the file.
+    while (at + 8 <= size) {
+        in.seekg(at);
+        if (!in.read(reinterpret_cast<char*>(header), 8))
+            return true;
+        const uint32_t length = uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8 |
+                                uint32_t(header[3]);
+        at += 12 + std::streamoff(length);
+        if (at > size)
+            return true;
+        if (std::memcmp(header + 4, "IEND", 4) == 0)
+            return false;
+    }
+    return true;
+}
+
 GLenum choose_texture_target(int width, int height)
 {
     if (height == 1)
@@ -113,11 +142,17 @@ void cTextureManager::load_texture(const std::string& name)
         exit(-1);
     }
 
-    entry e = {0, 0};
+    entry e = {0, 0, full_path};
     ilGenImages(1, &e.image);
     ilBindImage(e.image);
-    // A decoding failure is reported by the error checks after upload.
-    ilLoadImage(full_path.c_str());
+    // The image library reads a PNG that ends before its image data on and
+    // on without end: such a file is refused here, and the texture is made
+    // from the library's empty image, like any file that does not decode.
+    if (png_ends_inside_its_chunks(full_path))
+        std::cerr << "## ERROR: in " << __FILE__ << " line " << __LINE__ << ": damaged image file " << full_path
+                  << ": it ends inside its PNG chunks" << std::endl;
+    else
+        ilLoadImage(full_path.c_str()); // a decoding failure is reported by the error checks after upload
     cache[name] = e;
 }
 
@@ -175,7 +210,7 @@ void cTextureManager::upload(entry& e, GLenum target, int width, int height, boo
             glTexImage2D(target, 0, GL_RGBA, width, height, 0, format, GL_UNSIGNED_BYTE, data);
     }
 
-    check_il_error();
+    check_il_error(e.path);
     check_gl_error("cTextureManager::get_texture");
     glPopClientAttrib();
     glPopAttrib();

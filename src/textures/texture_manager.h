@@ -34,7 +34,8 @@ public:
     // mipmap and wrap (GL_CLAMP, GL_REPEAT, for S and T); later requests for
     // the same name return the same texture and ignore both. Ends the process
     // (-1) when the file is on no search path or cannot be read; a file that
-    // does not decode gives image library error lines and a texture anyway.
+    // does not decode gives image library error lines naming the file and a
+    // texture anyway.
     // Leaves the new texture bound to its target on the active unit.
     cTexture* get_texture(std::string name, bool mipmap, GLint wrap);
 
@@ -45,6 +46,7 @@ public:
     {
         uint32_t image; // image library name, never 0
         uint32_t gl_id; // GL texture name, 0 until the first upload
+        std::string path; // the file it was decoded from, for error lines
     };
     // Keyed by the name as requested.
     std::map<std::string, entry> cache;
@@ -59,6 +61,10 @@ private:
     entry* find_entry(const std::string& name);
     void upload(entry& e, GLenum target, int width, int height, bool mipmap, GLint wrap);
 };
+
+// True for a PNG file (by its signature) that ends before its IEND chunk or
+// inside a chunk; false for a whole PNG and for any other file.
+bool png_ends_inside_its_chunks(const std::string& path);
 
 // The target a width x height image gets: GL_TEXTURE_1D for height 1,
 // GL_TEXTURE_2D when both are powers of two (0 counts as one),

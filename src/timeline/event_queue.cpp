@@ -93,16 +93,25 @@ cEventQueue* cEventQueue_factory::loadFile(std::string path)
         std::cout << "Error reading file \"" << path << " in cEventQueue_factory::loadFile" << std::endl;
         return nullptr;
     }
+    return read(in, path);
+}
 
+cEventQueue* cEventQueue_factory::read(std::istream& in, const std::string& path)
+{
     cEventQueue* queue = new cEventQueue;
     char line[LINE_BUFFER_SIZE];
     // getline sets the failed state for a line that does not fit the buffer,
     // which ends reading there; a last line without a newline only sets eof.
-    while (in.getline(line, LINE_BUFFER_SIZE, '\n')) {
+    int number = 1;
+    for (; in.getline(line, LINE_BUFFER_SIZE, '\n'); ++number) {
         demo_event e = parse_line(line);
         if (e.code != EVENT_NONE)
             queue->events.push_back(e);
     }
+    if (in.fail() && !in.bad() && in.gcount() == LINE_BUFFER_SIZE - 1)
+        std::cerr << "# warning, line " << number << " of \"" << path << "\" is longer than "
+                  << LINE_BUFFER_SIZE - 1 << " characters: it and the rest of the script are not read in "
+                  << "cEventQueue_factory::loadFile" << std::endl;
     queue->sort();
     return queue;
 }
@@ -151,7 +160,9 @@ int32_t cEventQueue_factory::eventtoken_parse(const char* token)
 int32_t cEventQueue_factory::parse_time(char* text, bool* ok)
 {
     // Hours, minutes, seconds, milliseconds. Each field must start with a
-    // number and fit 32 bits; anything after the fourth field is ignored.
+    // digit (no sign: a negative field would put the event before the music,
+    // where it would fire in the first frame) and fit 32 bits; anything after
+    // the fourth field is ignored.
     static const int64_t FIELD_MS[4] = {3600000, 60000, 1000, 1};
     if (ok)
         *ok = false;
@@ -162,6 +173,8 @@ int32_t cEventQueue_factory::parse_time(char* text, bool* ok)
     char* field = strtok_r(text, TIME_SEPARATORS, &state);
     for (int i = 0; i < 4; ++i) {
         if (!field)
+            return 0;
+        if (!std::isdigit(static_cast<unsigned char>(field[0])))
             return 0;
         char* end = nullptr;
         long value = std::strtol(field, &end, 10);

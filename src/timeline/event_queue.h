@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -59,9 +60,13 @@ class cEventQueue_factory
 public:
     // Reads the script at path (relative to the working directory). Returns a
     // new queue owned by the caller, or null (with a line on standard output)
-    // when the file cannot be opened. A line longer than 511 characters stops
-    // reading; the events before it are kept.
+    // when the file cannot be opened (a directory cannot). A line longer than
+    // 511 characters stops reading with a warning naming its number; the
+    // events before it are kept.
     static cEventQueue* loadFile(std::string path);
+    // The reading step of loadFile on an open stream; path only names the
+    // script in the warning.
+    static cEventQueue* read(std::istream& in, const std::string& path);
     // The event of one script line, NO_EVENT when the line yields none. The
     // line is tokenised in place. A line whose time token is missing or has
     // fewer than four numbers is rejected with a warning naming the line.
@@ -69,9 +74,10 @@ public:
     // The code of a first word, or -1 (with a warning for an unknown word that
     // is not a comment).
     static int32_t eventtoken_parse(const char* token);
-    // Milliseconds of "h:m:s,ms" (',' and ':' are interchangeable, no range
+    // Milliseconds of "h:m:s,ms" (',' and ':' are interchangeable, no upper
     // limits on the fields). The text is tokenised in place. *ok (when given)
-    // is false, and the result 0, when the text holds fewer than four numbers
-    // or the sum does not fit 32 bits.
+    // is false, and the result 0, when the text holds fewer than four numbers,
+    // a field does not start with a digit (a sign: "0:-1:5,0"), or the sum
+    // does not fit 32 bits.
     static int32_t parse_time(char* text, bool* ok = nullptr);
 };

@@ -27,7 +27,7 @@ void destroy_scene_manager()
     g_scene_manager = nullptr;
 }
 
-cSceneManager::cSceneManager() : queue(nullptr), current(nullptr), dummy(nullptr)
+cSceneManager::cSceneManager() : queue(nullptr), current(nullptr), dummy(nullptr), music_end_ms(-1)
 {
 }
 
@@ -51,9 +51,40 @@ void cSceneManager::init()
     queue = cEventQueue_factory::loadFile(MARKERS_SCRIPT_PATH);
     music.init();
     music.load(MUSIC_PATH);
+    check_script(music.length_ms());
     clock.read_frequency();
     clock.tick();
     clock.start = clock.prev = clock.now;
+}
+
+void cSceneManager::check_script(int64_t music_ms)
+{
+    static const demo_event none = NO_EVENT;
+    bool has_switch = false;
+    const demo_event* quit = &none;
+    if (queue) {
+        // Sorted by time: the first quit found is the one that ends the show.
+        for (const demo_event& e : queue->events) {
+            has_switch = has_switch || (e.code >= EVENT_SCENE_FIRST && e.code <= EVENT_SCENE_LAST);
+            if (e.code == EVENT_QUIT && quit == &none)
+                quit = &e;
+        }
+    }
+    if (!has_switch)
+        std::cerr << "# warning, the script has no scene switch (s00 to s12): no scene will be drawn in "
+                  << "cSceneManager::init" << std::endl;
+    music_end_ms = -1;
+    if (quit == &none) {
+        std::cerr << "# warning, the script has no quit event: the show ends when the music ends";
+        if (music_ms > 0)
+            std::cerr << ", at " << music_ms << " ms";
+        std::cerr << " in cSceneManager::init" << std::endl;
+        if (music_ms > 0)
+            music_end_ms = int32_t(std::min<int64_t>(music_ms, INT32_MAX));
+    } else if (music_ms > 0 && music_ms < quit->time) {
+        std::cerr << "# warning, the music ends at " << music_ms << " ms, before the script's quit at "
+                  << quit->time << " ms: silence from there in cSceneManager::init" << std::endl;
+    }
 }
 
 void cSceneManager::add_scene(cScene* scene)
@@ -131,10 +162,8 @@ void cSceneManager::switch_to(int32_t index)
 void cSceneManager::process_demo_events()
 {
     // A script that could not be read behaves as an empty one.
-    if (!queue)
-        return;
     const int32_t t = clock.show_time();
-    while (const demo_event* e = queue->next_due(t)) {
+    while (const demo_event* e = queue ? queue->next_due(t) : nullptr) {
         if (e->code >= EVENT_SCENE_FIRST && e->code <= EVENT_SCENE_LAST) {
             switch_to(e->code);
         } else if (e->code >= EVENT_CUE_FIRST && e->code <= EVENT_CUE_LAST) {
@@ -146,6 +175,10 @@ void cSceneManager::process_demo_events()
             std::cerr << "unhandled demo_event: " << e->code << std::endl;
         }
     }
+    // A script without a quit event ends with the music, as a quit at the
+    // music's length would.
+    if (music_end_ms >= 0 && music_end_ms < t)
+        exit(0);
 }
 
 void cSceneManager::draw_current()

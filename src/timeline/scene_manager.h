@@ -36,8 +36,14 @@ public:
     ~cSceneManager();
 
     // Reads the markers script, starts the music module and opens the music,
-    // starts the clock. Once, during start-up.
+    // checks the script against the music (check_script), starts the clock.
+    // Once, during start-up.
     void init();
+    // Warns, once, about a script that can only play wrong: one without a
+    // scene switch (nothing is ever drawn), one without a quit event (the show
+    // then ends when the music of music_ms milliseconds ends, see
+    // music_end_ms), and one whose quit comes after the music has ended.
+    void check_script(int64_t music_ms);
     // Appends a scene; its index is the number of its switch event. The
     // manager owns it from here.
     void add_scene(cScene* scene);
@@ -59,6 +65,9 @@ public:
     cSoundModule_fmod music;
     cClock clock;
     cSceneDummy* dummy; // owned; the fallback, created on first need
+    // Show time (ms) after which the show ends for a script without a quit
+    // event: the music's length. -1: the script ends the show itself.
+    int32_t music_end_ms;
 
 private:
     void switch_to(int32_t index);

@@ -21,8 +21,6 @@ namespace {
 
 const int RING_FRAMES = MUSIC_RATE * MUSIC_BUFFER_MS / 1000;
 const int FRAME_BYTES = MUSIC_CHANNELS * int(sizeof(int16_t));
-// Output frames per SDL callback: about 46 ms, small against the ring.
-const int DEVICE_SAMPLES = 2048;
 // ov_read hands out at most this much per call.
 const int DECODE_CHUNK_BYTES = 4096;
 // How long the decoder sleeps when the ring is full or the stream has ended.
@@ -237,7 +235,7 @@ void cSoundModule_fmod::init()
     wanted.freq = MUSIC_RATE;
     wanted.format = AUDIO_S16SYS;
     wanted.channels = MUSIC_CHANNELS;
-    wanted.samples = DEVICE_SAMPLES;
+    wanted.samples = MUSIC_DEVICE_FRAMES;
     wanted.callback = audio_callback;
     wanted.userdata = this;
     // Without an obtained format SDL converts to the device's format itself.
@@ -385,6 +383,11 @@ void cSoundModule_fmod::mix(uint8_t* out, int len)
         s->read_frames.store(read + n, std::memory_order_release);
     }
     std::memset(out + n * FRAME_BYTES, 0, std::size_t(len - n * FRAME_BYTES));
+}
+
+int64_t cSoundModule_fmod::length_ms() const
+{
+    return stream ? stream->length_ms : 0;
 }
 
 int cSoundModule_fmod::buffered_ms() const

@@ -16,6 +16,11 @@ const int MUSIC_RATE = 44100;       // output frames per second
 const int MUSIC_CHANNELS = 2;       // output is always stereo
 const int MUSIC_BUFFER_MS = 4000;   // decoded ahead of playback
 const int MUSIC_MAX_VOLUME = 255;   // set_volume range is 0 .. 255
+// Output frames the audio device asks for per callback: 512 frames are
+// 11.6 ms, the most the sound may lag behind a frame drawn on its beat before
+// the sound server's own latency (viewers notice from about 20 ms). The
+// callback only copies from the ring, so a short period costs little.
+const int MUSIC_DEVICE_FRAMES = 512;
 
 struct music_stream; // decoder state, private to the module
 
@@ -56,6 +61,8 @@ public:
     // frames) from the ring buffer, silence where it runs dry. Tests call it
     // directly while playback is paused.
     void mix(uint8_t* out, int len);
+    // Length of the open stream in whole milliseconds; 0 without one.
+    int64_t length_ms() const;
     // Milliseconds decoded ahead and not yet handed out.
     int buffered_ms() const;
     // True once the decoder has decoded the whole stream.
