@@ -189,11 +189,20 @@ TEST_F(Shaders, runtime_errors_reach_the_callback_and_reset_when_read)
     EXPECT_NE(std::string::npos, std::string(cgGetLastListing(context)).find("/nonexistent/x.cg"));
     cgCreateProgramFromFile(context, CG_SOURCE, "/nonexistent/x.cg", CG_PROFILE_VP40, nullptr, nullptr);
     EXPECT_EQ(CG_INVALID_PROFILE_ERROR, cgGetError());
+
+    // A compile error carries the driver's listing under the file's name.
+    std::string path = write_temp_file("broken_frag.cg", "#version 120\nvoid main() { gl_FragColor = oops; }\n");
+    EXPECT_EQ(nullptr, cgCreateProgramFromFile(context, CG_SOURCE, path.c_str(), CG_PROFILE_ARBFP1, nullptr, nullptr));
+    EXPECT_EQ(CG_COMPILER_ERROR, cgGetError());
+    std::string listing = cgGetLastListing(context);
+    EXPECT_EQ(0u, listing.find(path + ":\n")) << listing;
+    EXPECT_NE(std::string::npos, listing.find("oops")) << listing;
+
     cgDestroyContext(context);
     cgDestroyContext(context); // a dead handle is an error, not a crash
     EXPECT_EQ(CG_INVALID_CONTEXT_HANDLE_ERROR, cgGetError());
     EXPECT_EQ(nullptr, cgGetLastListing(context));
-    EXPECT_EQ(4, g_callbacks);
+    EXPECT_EQ(5, g_callbacks);
     cgSetErrorCallback(nullptr);
 }
 
@@ -218,22 +227,6 @@ TEST_F(Shaders, runtime_parameters_are_active_float_uniforms_only)
 
     cgDestroyProgram(program);
     EXPECT_EQ(0u, cgGLGetProgramID(program));
-    cgDestroyContext(context);
-    cgSetErrorCallback(nullptr);
-}
-
-TEST_F(Shaders, runtime_reports_a_compile_error_with_the_drivers_listing)
-{
-    cgSetErrorCallback(count_callback);
-    g_callbacks = 0;
-    CGcontext context = cgCreateContext();
-    std::string path = write_temp_file("broken_frag.cg", "#version 120\nvoid main() { gl_FragColor = oops; }\n");
-    EXPECT_EQ(nullptr, cgCreateProgramFromFile(context, CG_SOURCE, path.c_str(), CG_PROFILE_ARBFP1, nullptr, nullptr));
-    EXPECT_EQ(1, g_callbacks);
-    EXPECT_EQ(CG_COMPILER_ERROR, cgGetError());
-    std::string listing = cgGetLastListing(context);
-    EXPECT_EQ(0u, listing.find(path + ":\n")) << listing;
-    EXPECT_NE(std::string::npos, listing.find("oops")) << listing;
     cgDestroyContext(context);
     cgSetErrorCallback(nullptr);
 }
@@ -286,40 +279,26 @@ TEST_F(Shaders, a_second_registration_warns_and_keeps_the_first_shader)
               cgGLGetProgramID(shader(container, "lm_shader")->vertex_program));
 }
 
-TEST_F(Shaders, bind_puts_both_programs_on_the_pipeline_and_null_shader_returns_to_fixed_function)
-{
-    cShaderContainer_CG container;
-    init_quietly(container);
-    container.add_shader<cShdNotex>("a");
-    container.bind("a");
-    EXPECT_EQ("a", container.current_shader);
-    EXPECT_EQ(GLint(cgGLGetProgramID(shader(container, "a")->vertex_program)), stage_program(GL_VERTEX_SHADER));
-    EXPECT_EQ(GLint(cgGLGetProgramID(shader(container, "a")->fragment_program)), stage_program(GL_FRAGMENT_SHADER));
-
-    container.bind("null_shader");
-    EXPECT_EQ("null_shader", container.current_shader);
-    EXPECT_EQ(0, bound_pipeline());
-    container.unbind(); // nothing bound: nothing happens
-    EXPECT_EQ(0, bound_pipeline());
-}
-
-TEST_F(Shaders, push_bind_push_bind_pop_pop_restores_each_shader_in_turn)
+TEST_F(Shaders, bind_push_and_pop_put_both_programs_on_the_pipeline_and_null_shader_is_fixed_function)
 {
     cShaderContainer_CG container;
     init_quietly(container);
     container.add_shader<cShdNotex>("a");
     container.add_shader<cShdLightmap>("b");
-    GLint a_vertex = GLint(cgGLGetProgramID(shader(container, "a")->vertex_program));
-    GLint b_vertex = GLint(cgGLGetProgramID(shader(container, "b")->vertex_program));
-
+    auto id = [&](const char* name, bool fragment = false) {
+        return GLint(cgGLGetProgramID(fragment ? shader(container, name)->fragment_program
+                                               : shader(container, name)->vertex_program));
+    };
     container.push_shader();
     container.bind("a");
+    EXPECT_EQ(id("a"), stage_program(GL_VERTEX_SHADER));
+    EXPECT_EQ(id("a", true), stage_program(GL_FRAGMENT_SHADER));
     container.push_shader();
     container.bind("b");
-    EXPECT_EQ(b_vertex, stage_program(GL_VERTEX_SHADER));
+    EXPECT_EQ(id("b"), stage_program(GL_VERTEX_SHADER));
     container.pop_shader();
     EXPECT_EQ("a", container.current_shader);
-    EXPECT_EQ(a_vertex, stage_program(GL_VERTEX_SHADER));
+    EXPECT_EQ(id("a"), stage_program(GL_VERTEX_SHADER));
     container.pop_shader();
     EXPECT_EQ("null_shader", container.current_shader);
     EXPECT_EQ(0, bound_pipeline());
@@ -327,6 +306,13 @@ TEST_F(Shaders, push_bind_push_bind_pop_pop_restores_each_shader_in_turn)
     glGetIntegerv(GL_CURRENT_PROGRAM, &in_use);
     EXPECT_EQ(0, in_use);
     EXPECT_TRUE(container.shader_stack.empty());
+
+    container.bind("b");
+    container.bind("null_shader");
+    EXPECT_EQ("null_shader", container.current_shader);
+    EXPECT_EQ(0, bound_pipeline());
+    container.unbind(); // nothing bound: nothing happens
+    EXPECT_EQ(0, bound_pipeline());
 }
 
 TEST_F(Shaders, unknown_names_and_an_empty_stack_warn_and_change_nothing)
