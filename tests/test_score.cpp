@@ -144,11 +144,7 @@ TEST(Score, script_times_are_written_as_the_space_bar_aid_prints_them)
 
 namespace {
 
-struct Stretch
-{
-    int scene;
-    int32_t start, end; // end: the next switch or the quit
-};
+struct Stretch { int scene; int32_t start, end; }; // end: the next switch or the quit
 
 // The script as the show reads it: written to a file, loaded by
 // cEventQueue_factory::loadFile.
