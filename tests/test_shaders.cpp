@@ -233,19 +233,7 @@ TEST_F(Shaders, runtime_parameters_are_active_float_uniforms_only)
 
 // --- the container -------------------------------------------------------------------
 
-TEST_F(Shaders, init_reports_the_arbvp1_and_arbfp1_profiles)
-{
-    cShaderContainer_CG container;
-    testing::internal::CaptureStdout();
-    container.init();
-    EXPECT_EQ("Chose cg_profile:\tCG_PROFILE_ARBVP1\nChose fragment_profile: CG_PROFILE_ARBFP1\n",
-              testing::internal::GetCapturedStdout());
-    EXPECT_EQ(CG_PROFILE_ARBVP1, container.vertex_profile);
-    EXPECT_EQ(CG_PROFILE_ARBFP1, container.fragment_profile);
-    EXPECT_EQ("null_shader", container.current_shader);
-}
-
-TEST_F(Shaders, unbind_before_init_reports_the_missing_context)
+TEST_F(Shaders, unbind_before_init_reports_the_missing_context_and_init_the_arbvp1_and_arbfp1_profiles)
 {
     cShaderContainer_CG container;
     testing::internal::CaptureStderr();
@@ -254,6 +242,14 @@ TEST_F(Shaders, unbind_before_init_reports_the_missing_context)
     EXPECT_EQ(0u, err.find("## ERROR in ")) << err;
     EXPECT_NE(std::string::npos, err.find("cShaderContainer_CG.cpp line ")) << err;
     EXPECT_NE(std::string::npos, err.find(": no current CG-context available!\n")) << err;
+
+    testing::internal::CaptureStdout();
+    container.init();
+    EXPECT_EQ("Chose cg_profile:\tCG_PROFILE_ARBVP1\nChose fragment_profile: CG_PROFILE_ARBFP1\n",
+              testing::internal::GetCapturedStdout());
+    EXPECT_EQ(CG_PROFILE_ARBVP1, container.vertex_profile);
+    EXPECT_EQ(CG_PROFILE_ARBFP1, container.fragment_profile);
+    EXPECT_EQ("null_shader", container.current_shader);
 }
 
 TEST_F(Shaders, a_second_registration_warns_and_keeps_the_first_shader)
@@ -315,11 +311,12 @@ TEST_F(Shaders, bind_push_and_pop_put_both_programs_on_the_pipeline_and_null_sha
     EXPECT_EQ(0, bound_pipeline());
 }
 
-TEST_F(Shaders, unknown_names_and_an_empty_stack_warn_and_change_nothing)
+TEST_F(Shaders, unknown_names_an_empty_stack_and_unwanted_parameters_warn_and_change_nothing)
 {
     cShaderContainer_CG container;
     init_quietly(container);
     container.add_shader<cShdNotex>("a");
+    container.add_shader<cShdSpecOnly>("spec_shader");
 
     testing::internal::CaptureStderr();
     container.bind("nope");
@@ -342,6 +339,14 @@ TEST_F(Shaders, unknown_names_and_an_empty_stack_warn_and_change_nothing)
     EXPECT_NE(std::string::npos, err.find("#WARNING in cShaderContainer_CG::set_parameters")) << err;
     EXPECT_NE(std::string::npos, err.find("#WARNING in cShaderContainer_CG::pop_shader")) << err;
     EXPECT_EQ("a", container.current_shader);
+
+    // A shader without parameters warns when given some.
+    testing::internal::CaptureStderr();
+    container.set_parameters("spec_shader", 1);
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(0u, err.find("# WARNING in ")) << err;
+    EXPECT_NE(std::string::npos, err.find("cShader.h line ")) << err;
+    EXPECT_NE(std::string::npos, err.find(", set_parameters() not implemented for this shader!\n")) << err;
 }
 
 TEST_F(Shaders, parameters_reach_their_uniforms_only_at_the_next_bind)
@@ -360,19 +365,6 @@ TEST_F(Shaders, parameters_reach_their_uniforms_only_at_the_next_bind)
     container.bind("morph_shader"); // re-binding the current shader uploads again
     EXPECT_EQ(0.75f, uniform_values(program, "cur_t")[0]);
     container.unbind();
-}
-
-TEST_F(Shaders, a_shader_without_parameters_warns_when_given_some)
-{
-    cShaderContainer_CG container;
-    init_quietly(container);
-    container.add_shader<cShdSpecOnly>("spec_shader");
-    testing::internal::CaptureStderr();
-    container.set_parameters("spec_shader", 1);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(0u, err.find("# WARNING in ")) << err;
-    EXPECT_NE(std::string::npos, err.find("cShader.h line ")) << err;
-    EXPECT_NE(std::string::npos, err.find(", set_parameters() not implemented for this shader!\n")) << err;
 }
 
 TEST_F(Shaders, teardown_destroys_every_program_and_leaves_fixed_function)
