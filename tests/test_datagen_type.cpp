@@ -1,9 +1,9 @@
 // Pictures the data tool sets in real typefaces: the greeting logos (one
 // face and treatment per group) and the town's credits, read back from the
 // files as the show reads them.
+#include "support/images.h"
 #include "support/show_runner.h"
 
-#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,35 +12,6 @@
 #include <vector>
 
 namespace {
-
-struct Rgba8
-{
-    int width = 0, height = 0;
-    std::vector<unsigned char> data; // RGBA, rows from the bottom
-};
-
-bool load_rgba(const std::string& path, Rgba8* picture)
-{
-    static bool started = false;
-    if (!started) {
-        ilInit();
-        ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
-        ilEnable(IL_ORIGIN_SET);
-        started = true;
-    }
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    const bool ok = ilLoadImage(path.c_str()) && ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE);
-    if (ok) {
-        picture->width = ilGetInteger(IL_IMAGE_WIDTH);
-        picture->height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const unsigned char* d = ilGetData();
-        picture->data.assign(d, d + size_t(picture->width) * size_t(picture->height) * 4);
-    }
-    ilDeleteImages(1, &image);
-    return ok;
-}
 
 std::string logo_path(const std::string& root, int k)
 {
@@ -59,31 +30,33 @@ std::string generate(const std::string& only)
 
 TEST(GreetingLogos, thirteen_transparent_pictures_each_unlike_every_other)
 {
-    std::vector<Rgba8> logos(13);
+    std::vector<std::vector<uint8_t>> logos(13); // RGBA, rows from the bottom
     for (int k = 0; k < 13; ++k) {
-        ASSERT_TRUE(load_rgba(logo_path(build_dir() + "/data", k), &logos[k])) << k;
-        ASSERT_EQ(512, logos[k].width) << k;
-        ASSERT_EQ(256, logos[k].height) << k;
+        int width = 0, height = 0;
+        logos[k] = load_image(logo_path(build_dir() + "/data", k), 4, &width, &height);
+        ASSERT_FALSE(logos[k].empty()) << k;
+        ASSERT_EQ(512, width) << k;
+        ASSERT_EQ(256, height) << k;
         // Transparent round the type, which stays in the middle band.
         size_t inked = 0, outside = 0;
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 512; ++x) {
-                const unsigned char a = logos[k].data[(size_t(y) * 512 + size_t(x)) * 4 + 3];
+                const unsigned char a = logos[k][(size_t(y) * 512 + size_t(x)) * 4 + 3];
                 inked += a > 128;
                 outside += a > 128 && (y < 48 || y >= 208);
             }
         EXPECT_GT(inked, 512u * 256u / 50u) << k << ": a logo shows";
         EXPECT_EQ(0u, outside) << k << ": kept to the band the screens magnify";
-        EXPECT_EQ(0, logos[k].data[3]) << k << ": a transparent corner";
+        EXPECT_EQ(0, logos[k][3]) << k << ": a transparent corner";
     }
     // Pairwise: different faces and treatments cover different pixels and
     // colour them differently.
     for (int i = 0; i < 13; ++i)
         for (int j = i + 1; j < 13; ++j) {
             double diff = 0;
-            for (size_t p = 0; p < logos[i].data.size(); ++p)
-                diff += std::abs(int(logos[i].data[p]) - int(logos[j].data[p]));
-            EXPECT_GT(diff / double(logos[i].data.size()), 4.0) << "logos " << i + 1 << " and " << j + 1;
+            for (size_t p = 0; p < logos[i].size(); ++p)
+                diff += std::abs(int(logos[i][p]) - int(logos[j][p]));
+            EXPECT_GT(diff / double(logos[i].size()), 4.0) << "logos " << i + 1 << " and " << j + 1;
         }
 }
 
