@@ -198,10 +198,9 @@ TEST(ParticleEmitter, tables_are_identical_in_two_runs_and_start_at_entry_1)
     crt_srand(1);
     CParticleEmitterCircle second;
     EXPECT_EQ(18467.0f / 32767.0f, expected[1]);
-    EXPECT_FLOAT_EQ(expected[1], first.draw_random());
-    EXPECT_FLOAT_EQ(expected[2], first.draw_random());
-    EXPECT_FLOAT_EQ(expected[1], second.draw_random());
-    EXPECT_FLOAT_EQ(expected[2], second.draw_random());
+    for (CParticleEmitter* emitter : {static_cast<CParticleEmitter*>(&first), static_cast<CParticleEmitter*>(&second)})
+        for (int entry : {1, 2})
+            EXPECT_FLOAT_EQ(expected[entry], emitter->draw_random());
     for (uint32_t i = 3; i < EMITTER_RANDOM_COUNT; ++i) {
         float a = first.draw_random();
         float b = second.draw_random();
@@ -229,8 +228,7 @@ TEST(ParticleEmitter, circle_and_plane_place_particles_on_their_shapes_with_velo
         widest = std::max(widest, std::hypot(dx, dz));
         ASSERT_EQ(2.0f, s.position[3 * i + 1]) << "in the circle's plane";
         ASSERT_LE(std::hypot(dx, dz), 165.01f);
-        ASSERT_GE(s.velocity[3 * i + 1], 0.0f);
-        ASSERT_LE(s.velocity[3 * i + 1], 500.0f);
+        ASSERT_TRUE(s.velocity[3 * i + 1] >= 0.0f && s.velocity[3 * i + 1] <= 500.0f) << s.velocity[3 * i + 1];
         ASSERT_LE(std::fabs(s.velocity[3 * i]), 50.0f);
     }
     EXPECT_GT(widest, 150.0f) << "the whole disc is used";
@@ -244,10 +242,8 @@ TEST(ParticleEmitter, circle_and_plane_place_particles_on_their_shapes_with_velo
     plane.emit(s);
     for (uint32_t i = 0; i < 500; ++i) {
         ASSERT_EQ(5.0f, s.position[3 * i + 1]);
-        ASSERT_GE(s.position[3 * i], 0.0f);
-        ASSERT_LE(s.position[3 * i], 0.2f);
-        ASSERT_GE(s.position[3 * i + 2], 0.0f);
-        ASSERT_LE(s.position[3 * i + 2], 20.0f);
+        ASSERT_TRUE(s.position[3 * i] >= 0.0f && s.position[3 * i] <= 0.2f) << s.position[3 * i];
+        ASSERT_TRUE(s.position[3 * i + 2] >= 0.0f && s.position[3 * i + 2] <= 20.0f) << s.position[3 * i + 2];
         ASSERT_LE(s.velocity[3 * i + 1], 10.0f);
     }
 }
