@@ -346,23 +346,25 @@ TEST(BzObjFile, header_faults_are_errors_and_inflate_faults_zlib_codes)
         }
     }
 
-    std::vector<uint8_t> small = file;
-    small[0] = uint8_t(small[0] - 1); // one byte short of the payload
-    EXPECT_EQ(BOBJ_ZLIB_ERROR, bobj_decode_file(small.data(), small.size(), mesh, &error, &code));
-    EXPECT_EQ(Z_BUF_ERROR, code);
-
-    std::vector<uint8_t> huge = file;
-    huge[3] = 0x7F; // more than deflate can expand the stream to
-    EXPECT_EQ(BOBJ_INVALID, bobj_decode_file(huge.data(), huge.size(), mesh, &error, &code));
-    EXPECT_NE(std::string::npos, error.find("more than zlib can make")) << error;
-
-    std::vector<uint8_t> larger = file;
-    larger[0] = uint8_t(larger[0] + 16); // the payload itself is whole
-    EXPECT_EQ(BOBJ_OK, bobj_decode_file(larger.data(), larger.size(), mesh, &error, &code)) << error;
-
-    std::vector<uint8_t> garbled = file;
-    garbled[20] ^= 0x55;
-    EXPECT_EQ(BOBJ_ZLIB_ERROR, bobj_decode_file(garbled.data(), garbled.size(), mesh, &error, &code));
+    // One header or stream byte changed, what decoding gives and the zlib
+    // code or a piece of the error text it reports.
+    const struct { size_t at; uint8_t value; bobj_status status; int code; const char* error; } cases[] = {
+        {0, uint8_t(file[0] - 1), BOBJ_ZLIB_ERROR, Z_BUF_ERROR, ""}, // one byte short of the payload
+        {3, 0x7F, BOBJ_INVALID, 0, "more than zlib can make"},       // more than deflate can expand the stream to
+        {0, uint8_t(file[0] + 16), BOBJ_OK, 0, ""},                  // the payload itself is whole
+        {20, uint8_t(file[20] ^ 0x55), BOBJ_ZLIB_ERROR, 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> changed = file;
+        changed[c.at] = c.value;
+        code = 0;
+        error.clear();
+        EXPECT_EQ(c.status, bobj_decode_file(changed.data(), changed.size(), mesh, &error, &code)) << c.at << error;
+        if (c.code) {
+            EXPECT_EQ(c.code, code);
+        }
+        EXPECT_NE(std::string::npos, error.find(c.error)) << error;
+    }
 }
 
 // --- the loader with files and exits --------------------------------------------------

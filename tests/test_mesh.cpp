@@ -179,10 +179,7 @@ TEST_F(Mesh, release_buffers_then_destruction_deletes_each_buffer_once)
         glBufferDataARB(GL_ARRAY_BUFFER_ARB, 4, nullptr, GL_STATIC_DRAW_ARB);
     }
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    {
-        cMeshObj other;
-        other.release_buffers();
-    }
+    cMeshObj().release_buffers();
     for (GLuint id : fresh)
         EXPECT_TRUE(is_buffer(id)) << id;
     glDeleteBuffersARB(4, fresh);
