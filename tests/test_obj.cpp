@@ -79,22 +79,33 @@ TEST(ObjParse, v_lines_get_w_1_and_vt_lines_keep_only_u_and_v)
     EXPECT_EQ(OBJ_TEXCOORDS, p.loader.flags);
 }
 
-TEST(ObjParse, a_vn_line_without_three_numbers_is_an_error_line_that_keeps_them)
+TEST(ObjParse, faulty_or_unsupported_lines_give_their_exact_message_and_parsing_goes_on)
 {
-    parsed p("# normals\nvn 1 2\n");
-    EXPECT_EQ("## error, 2 normal-coordinates in line: 2\n", p.err);
-    EXPECT_EQ((std::vector<float>{1, 2}), p.loader.normals);
-}
-
-TEST(ObjParse, lines_outside_the_subset_are_warned_about_and_skipped)
-{
-    parsed p("o thing\nvp 1 2\ng group\ns 1\np 1\nl 1 2\n");
-    EXPECT_EQ("# warning, unknown token: \"o\" in line 1... skipped!\n"
-              "# warning, \"vp\" in line 2 not supported... skipped!\n"
-              "# warning: \"g\" in line 3 not supported... skipped!\n"
-              "# warning: \"s\" in line 4 not supported... skipped!\n"
-              "TOK_P\nTOK_L\n",
-              p.err);
+    const struct { std::string text, err; size_t faces; } cases[] = {
+        {"# normals\nvn 1 2\n", "## error, 2 normal-coordinates in line: 2\n", 0},
+        {"o thing\nvp 1 2\ng group\ns 1\np 1\nl 1 2\n",
+         "# warning, unknown token: \"o\" in line 1... skipped!\n"
+         "# warning, \"vp\" in line 2 not supported... skipped!\n"
+         "# warning: \"g\" in line 3 not supported... skipped!\n"
+         "# warning: \"s\" in line 4 not supported... skipped!\n"
+         "TOK_P\nTOK_L\n",
+         0},
+        // A face whose corners differ is dropped.
+        {SQUARE + "vt 0 0\nf 1/1 2/ 3/1\nf 1/1 2/1 3/1\n",
+         "## Error in line: 6 - varying number of elements in face-declaration. Skipping face...\n", 1},
+        {SQUARE + "usemtl shiny\nf 1 2 3\n",
+         "# warning: No materials defined! \"usemtl shiny\" illegal in line 5... skipped!\n", 1},
+    };
+    for (const auto& c : cases) {
+        parsed p(c.text);
+        EXPECT_EQ(c.err, p.err);
+        EXPECT_EQ(c.faces, p.loader.faces.size()) << c.text;
+    }
+    // The short normal is kept; the face keeps no material.
+    EXPECT_EQ((std::vector<float>{1, 2}), parsed("vn 1 2\n").loader.normals);
+    const parsed unknown(SQUARE + "usemtl shiny\nf 1 2 3\n");
+    EXPECT_EQ(-1, unknown.loader.faces.at(0).material);
+    EXPECT_FALSE(unknown.loader.flags & OBJ_MATERIALS);
 }
 
 TEST(ObjParse, polygons_fan_out_with_the_second_triangle_first_and_the_rest_in_reverse_order_at_the_end)
@@ -122,14 +133,6 @@ TEST(ObjParse, vertex_slash_slash_normal_corners_give_vertex_and_normal_indices)
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), p.loader.faces[0].vertex);
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 0}), p.loader.faces[0].normal);
     EXPECT_TRUE(p.loader.faces[0].texcoord.empty());
-}
-
-TEST(ObjParse, a_face_whose_corners_differ_is_dropped_and_parsing_goes_on)
-{
-    parsed q(SQUARE + "vt 0 0\nf 1/1 2/ 3/1\nf 1/1 2/1 3/1\n");
-    EXPECT_EQ("## Error in line: 6 - varying number of elements in face-declaration. Skipping face...\n", q.err);
-    ASSERT_EQ(1u, q.loader.faces.size());
-    EXPECT_EQ((std::vector<uint32_t>{0, 0, 0}), q.loader.faces[0].texcoord);
 }
 
 TEST(ObjParse, plain_corners_after_vt_lines_end_the_program_with_the_missing_slash_error)
@@ -180,15 +183,6 @@ TEST(ObjParse, index_0_or_past_the_lists_is_an_error_line_and_drops_the_face)
         << p.err;
     EXPECT_NE(std::string::npos, p.err.find("vertex index 5 is outside")) << p.err;
     EXPECT_NE(std::string::npos, p.err.find("vertex index -5 is outside")) << p.err;
-}
-
-TEST(ObjParse, usemtl_without_materials_warns_and_keeps_the_current_material)
-{
-    parsed p(SQUARE + "usemtl shiny\nf 1 2 3\n");
-    EXPECT_EQ("# warning: No materials defined! \"usemtl shiny\" illegal in line 5... skipped!\n", p.err);
-    ASSERT_EQ(1u, p.loader.faces.size());
-    EXPECT_EQ(-1, p.loader.faces[0].material);
-    EXPECT_FALSE(p.loader.flags & OBJ_MATERIALS);
 }
 
 TEST(ObjParse, a_line_longer_than_127_characters_ends_the_reading_with_a_warning)
