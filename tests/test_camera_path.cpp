@@ -30,29 +30,19 @@ cCameraPath path_from(const std::string& text)
     return path;
 }
 
-struct Vec
-{
-    float x, y, z;
-};
+struct Vec { float x, y, z; };
 
-Vec position(const cCameraPath& p, float t)
+typedef void (cCameraPath::*getter)(float, float*) const;
+
+Vec at(const cCameraPath& p, getter get, float t)
 {
-    Vec v;
-    p.get_position(t, &v.x);
+    Vec v{-1, -1, -1};
+    (p.*get)(t, &v.x);
     return v;
 }
-Vec target(const cCameraPath& p, float t)
-{
-    Vec v;
-    p.get_target(t, &v.x);
-    return v;
-}
-Vec up(const cCameraPath& p, float t)
-{
-    Vec v;
-    p.get_up(t, &v.x);
-    return v;
-}
+Vec position(const cCameraPath& p, float t) { return at(p, &cCameraPath::get_position, t); }
+Vec target(const cCameraPath& p, float t) { return at(p, &cCameraPath::get_target, t); }
+Vec up(const cCameraPath& p, float t) { return at(p, &cCameraPath::get_up, t); }
 
 void expect_vec(Vec expected, Vec actual, const char* what)
 {
@@ -77,6 +67,8 @@ TEST(CameraPathLoad, converts_file_axes_to_world_axes_for_all_three_vectors)
     expect_vec({1, 3, -2}, position(p, 0.5f), "position");
     expect_vec({4, 6, -5}, target(p, 0.5f), "target");
     expect_vec({0, 1, 0}, up(p, 0.5f), "up");
+    for (float t : {-2.0f, 0.0f, 0.9999881f, 1.0f, 7.3f})
+        expect_vec({1, 3, -2}, position(p, t), "one key everywhere");
 }
 
 TEST(CameraPathLoad, marks_and_layout_do_not_matter)
@@ -91,22 +83,16 @@ TEST(CameraPathLoad, marks_and_layout_do_not_matter)
     for (const std::string& text : variants) {
         cCameraPath p = path_from(text);
         ASSERT_EQ(2u, p.get_keys().size()) << text;
-        for (float t : {0.0f, 0.25f, 0.9f}) {
-            expect_vec(position(parentheses, t), position(p, t), text.c_str());
-            expect_vec(target(parentheses, t), target(p, t), text.c_str());
-            expect_vec(up(parentheses, t), up(p, t), text.c_str());
-        }
+        for (float t : {0.0f, 0.25f, 0.9f})
+            for (getter get : {&cCameraPath::get_position, &cCameraPath::get_target, &cCameraPath::get_up})
+                expect_vec(at(parentheses, get, t), at(p, get, t), text.c_str());
     }
 }
 
 TEST(CameraPathLoad, only_complete_keys_before_a_truncation_or_a_word_are_kept)
 {
     const std::string two = std::string(k_key_a) + k_key_b;
-    const struct
-    {
-        std::string text;
-        std::size_t keys;
-    } cases[] = {
+    const struct { std::string text; std::size_t keys; } cases[] = {
         {two + "(1, 2, 3) (4, 5", 2},
         {two + "(1, 2, 3) (4, 5, 6) (0, 0, 1", 2},
         {two + "(", 2},
@@ -120,14 +106,18 @@ TEST(CameraPathLoad, only_complete_keys_before_a_truncation_or_a_word_are_kept)
         EXPECT_EQ(c.keys, path_from(c.text).get_keys().size()) << c.text;
 }
 
-TEST(CameraPathLoad, a_second_load_appends_and_a_missing_file_is_refused_leaving_the_path_as_it_was)
+TEST(CameraPathLoad, a_second_load_appends_and_a_missing_file_or_a_directory_is_refused_leaving_the_path_as_it_was)
 {
+    const std::string dir = make_temp_dir() + "/folder.pth";
+    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
     cCameraPath p;
     EXPECT_FALSE(p.load("/nonexistent/mirvok/ps_cam99.pth"));
+    EXPECT_FALSE(p.load(dir));
     EXPECT_TRUE(p.get_keys().empty());
     ASSERT_TRUE(p.load(write_path_file("a.pth", k_key_a)));
     ASSERT_TRUE(p.load(write_path_file("b.pth", k_key_b)));
     EXPECT_FALSE(p.load("/nonexistent/mirvok/ps_cam99.pth"));
+    EXPECT_FALSE(p.load(dir));
     ASSERT_EQ(2u, p.get_keys().size());
     expect_vec({11, 13, -12}, position(p, 0.9f), "second file's key last");
 }
@@ -144,13 +134,6 @@ TEST(CameraPathLoad, reads_a_bare_name_found_through_the_search_paths)
 }
 
 // --- evaluation --------------------------------------------------------------------
-
-TEST(CameraPathEval, one_key_gives_that_key_everywhere)
-{
-    cCameraPath p = path_from(k_key_a);
-    for (float t : {-2.0f, 0.0f, 0.3f, 0.9999881f, 1.0f, 7.3f})
-        expect_vec({1, 3, -2}, position(p, t), "one key");
-}
 
 TEST(CameraPathEval, two_keys_interpolate_over_the_first_half_and_hold_the_second)
 {
@@ -179,21 +162,7 @@ TEST(CameraPathEval, parameters_are_clamped_not_wrapped)
 
 TEST(CameraPathEval, an_empty_path_gives_the_zero_vector)
 {
-    cCameraPath p;
-    float out[3] = {5, 5, 5};
-    p.get_position(0.5f, out);
-    EXPECT_EQ(0.0f, out[0]);
-    EXPECT_EQ(0.0f, out[1]);
-    EXPECT_EQ(0.0f, out[2]);
-    p.get_up(2.0f, out);
-    EXPECT_EQ(0.0f, out[1]);
-}
-
-TEST(CameraPathLoad, a_directory_is_refused_like_a_missing_file)
-{
-    const std::string dir = make_temp_dir() + "/folder.pth";
-    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
-    cCameraPath p;
-    EXPECT_FALSE(p.load(dir));
-    EXPECT_TRUE(p.get_keys().empty());
+    const cCameraPath p;
+    expect_vec({0, 0, 0}, position(p, 0.5f), "position");
+    expect_vec({0, 0, 0}, up(p, 2.0f), "up");
 }

@@ -27,17 +27,16 @@ GLint buffer_size(GLuint id)
     return size;
 }
 
-// A colour target of WIDTH x HEIGHT, bound while the object lives, with a
-// unit-square 2D view.
+// A colour target of WIDTH x HEIGHT cleared to opaque black, bound while
+// the object lives, with a unit-square 2D view.
 class Offscreen : public OffscreenTarget
 {
 public:
     Offscreen() : OffscreenTarget(WIDTH, HEIGHT)
     {
         glPushAttrib(GL_ALL_ATTRIB_BITS);
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_BLEND);
-        glDisable(GL_CULL_FACE);
+        for (GLenum cap : {GL_DEPTH_TEST, GL_BLEND, GL_CULL_FACE})
+            glDisable(cap);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         glMatrixMode(GL_PROJECTION);
@@ -56,12 +55,9 @@ public:
         glPopMatrix();
         glPopAttrib();
     }
-    std::vector<int> pixel(int x, int y) const
-    {
-        const rgba p = OffscreenTarget::pixel(x, y);
-        return {p[0], p[1], p[2]};
-    }
 };
+
+const rgba RED = {255, 0, 0, 255}, GREEN = {0, 255, 0, 255}, BLUE = {0, 0, 255, 255};
 
 // Two quads side by side (left: vertices 0-3, right: 4-7), and eight
 // degenerate triangles before them, so that group 0 holds 30 indices (the
@@ -94,17 +90,28 @@ protected:
 
 } // namespace
 
-TEST_F(Mesh, per_group_draws_use_each_groups_count_and_byte_offset_with_its_material)
+TEST_F(Mesh, per_group_draws_use_each_groups_count_and_byte_offset_with_its_material_and_leave_no_array_bound)
 {
     cMeshObj mesh;
     fill_two_halves(mesh);
+    mesh.flags |= MESH_NORMALS | MESH_TEXCOORDS;
+    mesh.normals.assign(mesh.positions.size(), 0.0f);
+    mesh.texcoords.assign(16, 0.0f);
     mesh.upload();
     Offscreen target;
     glEnable(GL_LIGHTING);
     mesh.draw();
-    EXPECT_EQ((std::vector<int>{255, 0, 0}), target.pixel(10, 16));
-    EXPECT_EQ((std::vector<int>{0, 0, 255}), target.pixel(50, 16));
+    EXPECT_EQ(RED, target.pixel(10, 16));
+    EXPECT_EQ(BLUE, target.pixel(50, 16));
     EXPECT_EQ(GL_NO_ERROR, glGetError());
+    // Only the arrays it found enabled, and no buffer bound.
+    for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY})
+        EXPECT_FALSE(glIsEnabled(array)) << array;
+    for (GLenum binding : {GL_ARRAY_BUFFER_BINDING_ARB, GL_ELEMENT_ARRAY_BUFFER_BINDING_ARB}) {
+        GLint bound = -1;
+        glGetIntegerv(binding, &bound);
+        EXPECT_EQ(0, bound) << binding;
+    }
 }
 
 TEST_F(Mesh, after_clear_materials_one_batch_draws_everything_with_the_callers_state)
@@ -119,8 +126,8 @@ TEST_F(Mesh, after_clear_materials_one_batch_draws_everything_with_the_callers_s
     glDisable(GL_LIGHTING);
     glColor3f(0, 1, 0);
     mesh.draw();
-    EXPECT_EQ((std::vector<int>{0, 255, 0}), target.pixel(10, 16));
-    EXPECT_EQ((std::vector<int>{0, 255, 0}), target.pixel(50, 16));
+    EXPECT_EQ(GREEN, target.pixel(10, 16));
+    EXPECT_EQ(GREEN, target.pixel(50, 16));
 }
 
 TEST_F(Mesh, groups_past_the_indices_or_the_materials_never_read_past_them)
@@ -134,28 +141,8 @@ TEST_F(Mesh, groups_past_the_indices_or_the_materials_never_read_past_them)
     glEnable(GL_LIGHTING);
     glDisable(GL_COLOR_MATERIAL);
     mesh.draw();
-    EXPECT_EQ((std::vector<int>{255, 0, 0}), target.pixel(10, 16));
+    EXPECT_EQ(RED, target.pixel(10, 16));
     EXPECT_EQ(GL_NO_ERROR, glGetError());
-}
-
-TEST_F(Mesh, drawing_leaves_only_the_arrays_it_found_and_no_buffer_bound)
-{
-    cMeshObj mesh;
-    fill_two_halves(mesh);
-    mesh.flags = MESH_NORMALS | MESH_TEXCOORDS;
-    mesh.normals.assign(mesh.positions.size(), 0.0f);
-    mesh.texcoords.assign(16, 0.0f);
-    mesh.upload();
-    Offscreen target;
-    mesh.draw();
-    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
-    EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
-    GLint bound = -1;
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &bound);
-    EXPECT_EQ(0, bound);
-    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING_ARB, &bound);
-    EXPECT_EQ(0, bound);
 }
 
 TEST_F(Mesh, empty_arrays_upload_zero_bytes_and_whole_elements_only)
@@ -192,10 +179,7 @@ TEST_F(Mesh, release_buffers_then_destruction_deletes_each_buffer_once)
         glBufferDataARB(GL_ARRAY_BUFFER_ARB, 4, nullptr, GL_STATIC_DRAW_ARB);
     }
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    {
-        cMeshObj other;
-        other.release_buffers();
-    }
+    cMeshObj().release_buffers();
     for (GLuint id : fresh)
         EXPECT_TRUE(is_buffer(id)) << id;
     glDeleteBuffersARB(4, fresh);
@@ -203,10 +187,6 @@ TEST_F(Mesh, release_buffers_then_destruction_deletes_each_buffer_once)
 
 TEST_F(Mesh, buffer_index_4_ends_the_program_with_unknown_vbo)
 {
-    EXPECT_EXIT(
-        {
-            cMeshObj mesh;
-            mesh.get_buffer(4);
-        },
-        testing::ExitedWithCode(255), "^# ERROR in .*mesh.cpp line [0-9]+: Unknown vbo. Exiting...\n$");
+    EXPECT_EXIT(cMeshObj().get_buffer(4), testing::ExitedWithCode(255),
+                "^# ERROR in .*mesh.cpp line [0-9]+: Unknown vbo. Exiting...\n$");
 }

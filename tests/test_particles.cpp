@@ -3,13 +3,14 @@
 
 #include "core/gl_ext.h"
 #include "platform/platform.h"
-#include "rendertargets/render_target.h"
 #include "support/gl_context.h"
+#include "support/images.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -62,14 +63,11 @@ TEST(ParticleSystem, update_moves_living_particles_with_the_old_velocity_then_da
     s.init(2, 1.0f, 0.5f, 5.0f, gravity, 1.0f);
     EXPECT_TRUE(living(s).empty()) << "made dead";
     s.set_alive(1);
-    s.velocity[3] = 1.0f;
-    s.velocity[4] = 2.0f;
-    s.velocity[5] = 4.0f;
+    s.velocity = {0, 0, 0, 1.0f, 2.0f, 4.0f};
     s.update(0.5f);
     EXPECT_EQ((std::vector<float>{0, 0, 0, 0.5f, 1.0f, 2.0f}), s.position);
-    EXPECT_FLOAT_EQ(0.5f, s.velocity[3]);
-    EXPECT_FLOAT_EQ(1.0f + 5.0f, s.velocity[4]);
-    EXPECT_FLOAT_EQ(2.0f - 10.0f, s.velocity[5]);
+    // Halved by the damping, then gravity (0, 10, -20) for half a second.
+    EXPECT_EQ((std::vector<float>{0, 0, 0, 0.5f, 6.0f, -8.0f}), s.velocity);
     EXPECT_FLOAT_EQ(4.5f, s.life[1]);
     EXPECT_EQ(5.0f, s.life[0]) << "a dead particle does not age";
 }
@@ -99,16 +97,6 @@ TEST(ParticleSystem, a_particle_dies_once_its_life_falls_below_zero_and_then_sta
     EXPECT_TRUE(endless.is_alive(0)) << "the largest float life never runs out";
 }
 
-TEST(ParticleSystem, alive_bits_of_neighbouring_particles_are_independent)
-{
-    CParticleSystem s;
-    s.init(100, 1.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
-    for (uint32_t i : {0u, 31u, 32u, 63u, 99u})
-        s.set_alive(i);
-    s.set_dead(32);
-    EXPECT_EQ((std::vector<uint32_t>{0, 31, 63, 99}), living(s));
-}
-
 TEST(ParticleSystem, blocks_of_living_particles_step_exactly_like_single_ones)
 {
     const float gravity[3] = {0.5f, -9.81f, 0.25f};
@@ -134,34 +122,33 @@ TEST(ParticleSystem, blocks_of_living_particles_step_exactly_like_single_ones)
         if (start.is_alive(i))
             one.set_alive(0);
         one.life[0] = start.life[i];
-        for (int c = 0; c < 3; ++c) {
-            one.position[c] = start.position[3 * i + c];
-            one.velocity[c] = start.velocity[3 * i + c];
-        }
+        auto slice = [i](const std::vector<float>& v) { return std::vector<float>(&v[3 * i], &v[3 * i + 3]); };
+        one.position = slice(start.position);
+        one.velocity = slice(start.velocity);
         for (int step = 0; step < 3; ++step)
             one.update(0.05f);
         ASSERT_EQ(one.is_alive(0), many.is_alive(i)) << i;
         ASSERT_EQ(one.life[0], many.life[i]) << i;
-        for (int c = 0; c < 3; ++c) {
-            ASSERT_EQ(one.position[c], many.position[3 * i + c]) << i;
-            ASSERT_EQ(one.velocity[c], many.velocity[3 * i + c]) << i;
-        }
+        ASSERT_EQ(one.position, slice(many.position)) << i;
+        ASSERT_EQ(one.velocity, slice(many.velocity)) << i;
     }
     EXPECT_FALSE(many.is_alive(40));
 }
 
-TEST(ParticleSystem, packing_keeps_index_order_and_stops_at_the_capacity)
+TEST(ParticleSystem, alive_bits_are_independent_and_packing_keeps_index_order_and_stops_at_the_capacity)
 {
     CParticleSystem s;
     s.init(100, 1.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
     std::vector<uint32_t> alive_ones;
     for (uint32_t i = 0; i < 100; ++i) {
         set_particle(s, i, float(i), 2.0f * i, -float(i));
-        if (i < 64 || i % 3 == 0) {
-            s.set_alive(i);
+        s.set_alive(i);
+        if (i < 64 || i % 3 == 0)
             alive_ones.push_back(i);
-        }
+        else
+            s.set_dead(i); // neighbours in the same word stay alive
     }
+    ASSERT_EQ(alive_ones, living(s));
     for (uint32_t capacity : {0u, 1u, 40u, 64u, 70u, 100u}) {
         std::vector<float> out(3 * 100 + 3, -1.0f);
         const uint32_t written = pack_living_positions(s, out.data(), capacity);
@@ -177,12 +164,8 @@ TEST(ParticleSystem, packing_keeps_index_order_and_stops_at_the_capacity)
 
 TEST(ParticleEmitter, each_emit_revives_up_to_emit_per_call_of_the_lowest_numbered_dead_particles)
 {
-    struct Case
-    {
-        float limit;
-        bool holes; // all alive but 3, 5 and 7 before, and one emit
-        std::vector<uint32_t> alive_after_two_emits;
-    };
+    // holes: all alive but 3, 5 and 7 before, and one emit instead of two.
+    struct Case { float limit; bool holes; std::vector<uint32_t> alive_after_two_emits; };
     std::vector<uint32_t> all = range(0, 10), but_7 = range(0, 10);
     but_7.erase(but_7.begin() + 7);
     for (const Case& c : std::vector<Case>{
@@ -215,10 +198,9 @@ TEST(ParticleEmitter, tables_are_identical_in_two_runs_and_start_at_entry_1)
     crt_srand(1);
     CParticleEmitterCircle second;
     EXPECT_EQ(18467.0f / 32767.0f, expected[1]);
-    EXPECT_FLOAT_EQ(expected[1], first.draw_random());
-    EXPECT_FLOAT_EQ(expected[2], first.draw_random());
-    EXPECT_FLOAT_EQ(expected[1], second.draw_random());
-    EXPECT_FLOAT_EQ(expected[2], second.draw_random());
+    for (CParticleEmitter* emitter : {static_cast<CParticleEmitter*>(&first), static_cast<CParticleEmitter*>(&second)})
+        for (int entry : {1, 2})
+            EXPECT_FLOAT_EQ(expected[entry], emitter->draw_random());
     for (uint32_t i = 3; i < EMITTER_RANDOM_COUNT; ++i) {
         float a = first.draw_random();
         float b = second.draw_random();
@@ -246,8 +228,7 @@ TEST(ParticleEmitter, circle_and_plane_place_particles_on_their_shapes_with_velo
         widest = std::max(widest, std::hypot(dx, dz));
         ASSERT_EQ(2.0f, s.position[3 * i + 1]) << "in the circle's plane";
         ASSERT_LE(std::hypot(dx, dz), 165.01f);
-        ASSERT_GE(s.velocity[3 * i + 1], 0.0f);
-        ASSERT_LE(s.velocity[3 * i + 1], 500.0f);
+        ASSERT_TRUE(s.velocity[3 * i + 1] >= 0.0f && s.velocity[3 * i + 1] <= 500.0f) << s.velocity[3 * i + 1];
         ASSERT_LE(std::fabs(s.velocity[3 * i]), 50.0f);
     }
     EXPECT_GT(widest, 150.0f) << "the whole disc is used";
@@ -261,10 +242,8 @@ TEST(ParticleEmitter, circle_and_plane_place_particles_on_their_shapes_with_velo
     plane.emit(s);
     for (uint32_t i = 0; i < 500; ++i) {
         ASSERT_EQ(5.0f, s.position[3 * i + 1]);
-        ASSERT_GE(s.position[3 * i], 0.0f);
-        ASSERT_LE(s.position[3 * i], 0.2f);
-        ASSERT_GE(s.position[3 * i + 2], 0.0f);
-        ASSERT_LE(s.position[3 * i + 2], 20.0f);
+        ASSERT_TRUE(s.position[3 * i] >= 0.0f && s.position[3 * i] <= 0.2f) << s.position[3 * i];
+        ASSERT_TRUE(s.position[3 * i + 2] >= 0.0f && s.position[3 * i + 2] <= 20.0f) << s.position[3 * i + 2];
         ASSERT_LE(s.velocity[3 * i + 1], 10.0f);
     }
 }
@@ -273,22 +252,17 @@ TEST(ParticleEmitter, circle_and_plane_place_particles_on_their_shapes_with_velo
 
 namespace {
 
-const uint32_t k_side = 64;
+const int k_side = 64;
 
-// Draws into a 64 x 64 target of its own with a pixel-exact orthographic
-// projection; restores the matrices it set.
+// Draws into a cleared 64 x 64 target of its own with a pixel-exact
+// orthographic projection; restores the matrices and enables it set.
 class ParticleRendering : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        if (!gl_test_context())
-            GTEST_SKIP() << "no GL context: " << gl_context_error();
-        target.reset(new cRenderTarget_fbo(k_side, k_side, true));
-        target->create();
-        while (glGetError() != GL_NO_ERROR) {
-        }
-        target->begin();
+        REQUIRE_GL_CONTEXT();
+        target.reset(new OffscreenTarget(k_side, k_side, true));
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glMatrixMode(GL_PROJECTION);
@@ -305,31 +279,32 @@ protected:
         // llvmpipe gives smoothed points their coverage as alpha and rounds
         // them: square points keep the colour and size checks exact.
         glDisable(GL_POINT_SMOOTH);
-        began = true;
     }
     void TearDown() override
     {
-        if (!began)
+        if (!target)
             return;
         glPopAttrib();
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
         glMatrixMode(GL_MODELVIEW);
         glPopMatrix();
-        target->end();
+        target.reset();
         glColor4f(1, 1, 1, 1);
     }
-    std::vector<unsigned char> read()
+    // A system of living particles at the given pixel centres.
+    static void place(CParticleSystem& s, float point_size, std::initializer_list<std::array<float, 2>> xy)
     {
-        std::vector<unsigned char> pixels(k_side * k_side * 4);
-        glReadPixels(0, 0, k_side, k_side, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
+        s.init(uint32_t(xy.size()), 1.0f, 0.0f, 1.0f, k_no_gravity, point_size);
+        uint32_t i = 0;
+        for (const auto& p : xy) {
+            set_particle(s, i, p[0], p[1], 0.0f);
+            s.set_alive(i++);
+        }
     }
-    static const unsigned char* at(const std::vector<unsigned char>& p, int x, int y)
-    {
-        return &p[(y * k_side + x) * 4];
-    }
-    static int lit_count(const std::vector<unsigned char>& p)
+    std::vector<uint8_t> read() const { return target->read(); }
+    static const uint8_t* at(const std::vector<uint8_t>& p, int x, int y) { return &p[(y * k_side + x) * 4]; }
+    static int lit_count(const std::vector<uint8_t>& p)
     {
         int n = 0;
         for (size_t i = 0; i < p.size(); i += 4)
@@ -337,62 +312,58 @@ protected:
         return n;
     }
 
-    std::unique_ptr<cRenderTarget_fbo> target;
-    bool began = false;
+    std::unique_ptr<OffscreenTarget> target;
 };
 
 } // namespace
 
-TEST_F(ParticleRendering, render_points_packs_and_draws_only_living_particles)
+TEST_F(ParticleRendering, render_points_packs_and_draws_only_living_particles_of_at_most_4_pixels)
 {
     CParticleSystem s;
-    s.init(5, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f); // 1-pixel points
-    const int xy[5][2] = {{5, 5}, {20, 10}, {30, 30}, {40, 50}, {60, 60}};
-    for (uint32_t i = 0; i < 5; ++i)
-        set_particle(s, i, xy[i][0] + 0.5f, xy[i][1] + 0.5f, 0.0f);
-    s.set_alive(1);
-    s.set_alive(3);
+    place(s, 2.5f, {{5.5f, 5.5f}, {20.5f, 10.5f}, {30.5f, 30.5f}, {40.5f, 50.5f}, {60.5f, 60.5f}}); // 1-pixel points
+    for (uint32_t i : {0u, 2u, 4u})
+        s.set_dead(i);
     CPSRendererPointSpr renderer;
     renderer.init_buffer(5);
     glColor4f(1, 1, 1, 1);
     renderer.render_points(s, false);
     EXPECT_EQ(2u, renderer.get_drawn());
-    std::vector<unsigned char> p = read();
+    std::vector<uint8_t> p = read();
     EXPECT_EQ(2, lit_count(p));
     EXPECT_EQ(255, at(p, 20, 10)[0]);
     EXPECT_EQ(255, at(p, 40, 50)[0]);
     EXPECT_EQ(GL_NO_ERROR, glGetError());
+
+    CParticleSystem large;
+    place(large, 10.0f, {{32.0f, 32.0f}});
+    glClear(GL_COLOR_BUFFER_BIT);
+    renderer.render_points(large, false);
+    EXPECT_EQ(16, lit_count(read())) << "point size 10 draws 4 x 4 pixels";
 }
 
 TEST_F(ParticleRendering, draws_at_most_the_buffers_capacity_and_reuse_draws_the_last_fill)
 {
     CParticleSystem s;
-    s.init(8, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
+    place(s, 2.5f, {{4.5f, 4.5f}, {10.5f, 4.5f}, {16.5f, 4.5f}, {22.5f, 4.5f}, {28.5f, 4.5f}, {34.5f, 4.5f}});
     CPSRendererPointSpr renderer;
     renderer.init_buffer(3);
-    renderer.render_points(s, false);
-    EXPECT_EQ(0u, renderer.get_drawn()) << "none living";
-    for (uint32_t i = 0; i < 8; ++i) {
-        set_particle(s, i, 4.5f + 6 * i, 4.5f, 0.0f);
-        s.set_alive(i);
+    for (bool reuse : {false, true}) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        renderer.render_points(s, reuse); // reuse: the system is not read again
+        EXPECT_EQ(3u, renderer.get_drawn());
+        EXPECT_EQ(3, lit_count(read()));
+        for (uint32_t i = 0; i < s.size(); ++i)
+            s.set_dead(i);
     }
     renderer.render_points(s, false);
-    EXPECT_EQ(3u, renderer.get_drawn());
-    EXPECT_EQ(3, lit_count(read()));
-    for (uint32_t i = 0; i < 8; ++i)
-        s.set_dead(i);
-    glClear(GL_COLOR_BUFFER_BIT);
-    renderer.render_points(s, true); // the system is not read again
-    EXPECT_EQ(3u, renderer.get_drawn());
-    EXPECT_EQ(3, lit_count(read()));
+    EXPECT_EQ(0u, renderer.get_drawn()) << "none living";
     EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 
 TEST_F(ParticleRendering, a_buffer_that_cannot_be_mapped_draws_nothing_and_says_so_once)
 {
     CParticleSystem s;
-    s.init(4, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
-    s.set_alive(0);
+    place(s, 2.5f, {{4.5f, 4.5f}});
     CPSRendererPointSpr renderer; // init_buffer never called
     testing::internal::CaptureStderr();
     renderer.render_points(s, false);
@@ -407,12 +378,10 @@ TEST_F(ParticleRendering, a_buffer_that_cannot_be_mapped_draws_nothing_and_says_
     EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line only: " << err;
 }
 
-TEST_F(ParticleRendering, points_carry_the_renderers_alpha_and_the_colour_is_restored)
+TEST_F(ParticleRendering, points_carry_the_renderers_alpha_and_the_colour_and_depth_state_are_restored)
 {
     CParticleSystem s;
-    s.init(1, 1.0f, 0.0f, 1.0f, k_no_gravity, 2.5f);
-    set_particle(s, 0, 8.5f, 8.5f, 0.0f);
-    s.set_alive(0);
+    place(s, 2.5f, {{8.5f, 8.5f}});
     CPSRendererPointSpr renderer;
     renderer.init_buffer(1);
     renderer.set_alpha(0.5f);
@@ -420,15 +389,13 @@ TEST_F(ParticleRendering, points_carry_the_renderers_alpha_and_the_colour_is_res
     renderer.render_points(s, false);
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_FLOAT_EQ(0.2f, colour[0]);
-    EXPECT_FLOAT_EQ(0.5f, colour[1]);
-    EXPECT_FLOAT_EQ(1.0f, colour[2]);
-    EXPECT_FLOAT_EQ(1.0f, colour[3]);
-    std::vector<unsigned char> p = read();
-    EXPECT_NEAR(51, at(p, 8, 8)[0], 1);
-    EXPECT_NEAR(128, at(p, 8, 8)[1], 1);
-    EXPECT_EQ(255, at(p, 8, 8)[2]);
-    EXPECT_NEAR(128, at(p, 8, 8)[3], 1);
+    EXPECT_EQ((std::vector<GLfloat>{0.2f, 0.5f, 1.0f, 1.0f}), std::vector<GLfloat>(colour, colour + 4));
+    const std::vector<uint8_t> pixels = read();
+    const uint8_t* p = at(pixels, 8, 8);
+    EXPECT_NEAR(51, p[0], 1);
+    EXPECT_NEAR(128, p[1], 1);
+    EXPECT_EQ(255, p[2]);
+    EXPECT_NEAR(128, p[3], 1);
     // Depth writes and test as they were, either way.
     for (GLboolean mask : {GL_FALSE, GL_TRUE}) {
         glDepthMask(mask);
@@ -442,31 +409,16 @@ TEST_F(ParticleRendering, points_carry_the_renderers_alpha_and_the_colour_is_res
     glDisable(GL_DEPTH_TEST);
 }
 
-TEST_F(ParticleRendering, point_size_10_draws_points_no_larger_than_4_pixels)
-{
-    CParticleSystem s;
-    s.init(1, 1.0f, 0.0f, 1.0f, k_no_gravity, 10.0f);
-    set_particle(s, 0, 32.0f, 32.0f, 0.0f);
-    s.set_alive(0);
-    CPSRendererPointSpr renderer;
-    renderer.init_buffer(1);
-    renderer.render_points(s, false);
-    EXPECT_EQ(16, lit_count(read()));
-}
-
 TEST_F(ParticleRendering, immediate_render_fades_points_with_their_life)
 {
     CParticleSystem s;
-    s.init(2, 1.0f, 0.0f, 4.0f, k_no_gravity, 1.0f);
-    set_particle(s, 0, 3.5f, 3.5f, 0.0f);
-    set_particle(s, 1, 9.5f, 3.5f, 0.0f);
-    s.set_alive(0);
-    s.set_alive(1);
+    place(s, 1.0f, {{3.5f, 3.5f}, {9.5f, 3.5f}});
+    s.life[0] = s.initial_life = 4.0f;
     s.life[1] = 2.0f;
     CParticleSystemRenderer renderer;
     glPointSize(1.0f);
     renderer.render(s);
-    std::vector<unsigned char> p = read();
+    std::vector<uint8_t> p = read();
     EXPECT_EQ(255, at(p, 3, 3)[0]);
     EXPECT_NEAR(128, at(p, 9, 3)[0], 1);
 }
