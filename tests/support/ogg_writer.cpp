@@ -1,6 +1,7 @@
 #include "ogg_writer.h"
 
-#include <vorbis/vorbisenc.h>
+#include "toolkit/ogg_writer.h"
+
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -8,84 +9,26 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-const double PI = 3.14159265358979323846;
-
-bool write_pages(ogg_stream_state* os, FILE* out, bool flush)
-{
-    ogg_page page;
-    while (flush ? ogg_stream_flush(os, &page) : ogg_stream_pageout(os, &page)) {
-        if (std::fwrite(page.header, 1, size_t(page.header_len), out) != size_t(page.header_len) ||
-            std::fwrite(page.body, 1, size_t(page.body_len), out) != size_t(page.body_len))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 bool write_test_ogg(const std::string& path, int rate, int channels, long frames,
                     const std::function<float(long, int)>& sample)
 {
+    std::vector<std::vector<float>> samples(std::size_t(std::max(channels, 0)),
+                                            std::vector<float>(std::size_t(std::max(frames, 0L))));
+    for (long f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c)
+            samples[std::size_t(c)][std::size_t(f)] = sample(f, c);
+    std::vector<uint8_t> bytes;
+    if (!ogg_writer::encode(samples, rate, 0.4f, {"test", "mirvok tests"}, bytes))
+        return false;
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out)
         return false;
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, channels, rate, 0.4f) != 0) {
-        vorbis_info_clear(&vi);
-        std::fclose(out);
-        return false;
-    }
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    vorbis_dsp_state vd;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block vb;
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, 12345);
-
-    ogg_packet header, comments, codebooks;
-    vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
-    ogg_stream_packetin(&os, &header);
-    ogg_stream_packetin(&os, &comments);
-    ogg_stream_packetin(&os, &codebooks);
-    bool ok = write_pages(&os, out, true);
-
-    // Blocks of samples, then a write of 0 samples to mark the end; each
-    // round drains the packets the encoder has ready.
-    const long block = 1024;
-    for (long done = 0; ok; done += block) {
-        long n = std::max(0L, std::min(block, frames - done));
-        if (n > 0) {
-            float** buffer = vorbis_analysis_buffer(&vd, int(n));
-            for (long f = 0; f < n; ++f)
-                for (int c = 0; c < channels; ++c)
-                    buffer[c][f] = sample(done + f, c);
-        }
-        vorbis_analysis_wrote(&vd, int(n));
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&vd, &packet)) {
-                ogg_stream_packetin(&os, &packet);
-                ok = ok && write_pages(&os, out, false);
-            }
-        }
-        if (n == 0)
-            break;
-    }
-    ok = ok && write_pages(&os, out, true);
-
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     return std::fclose(out) == 0 && ok;
+}
+
+namespace {
+const double PI = 3.14159265358979323846;
 }
 
 bool write_test_tone(const std::string& path, int rate, int channels, double seconds, double freq_hz)

@@ -1,4 +1,4 @@
-// Small Ogg Vorbis streams made in tests (libvorbisenc), and a plain decode of
+// Small Ogg Vorbis streams made in tests (with the data tool's encoder), and a plain decode of
 // a whole file (libvorbisfile) to compare playback against.
 #pragma once
 

@@ -38,10 +38,22 @@ void drain(vorbis_dsp_state& vd, vorbis_block& vb, ogg_stream_state& os, std::ve
 bool encode(const std::vector<float>& left, const std::vector<float>& right, float quality, const Tags& tags,
             std::vector<uint8_t>& bytes)
 {
+    return encode({left, right}, dsp::SAMPLE_RATE, quality, tags, bytes);
+}
+
+bool encode(const std::vector<std::vector<float>>& channels, int rate, float quality, const Tags& tags,
+            std::vector<uint8_t>& bytes)
+{
     bytes.clear();
+    if (channels.empty())
+        return false;
+    const size_t frames = channels[0].size();
+    for (const std::vector<float>& c : channels)
+        if (c.size() != frames)
+            return false;
     vorbis_info vi;
     vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, 2, dsp::SAMPLE_RATE, quality) != 0) {
+    if (vorbis_encode_init_vbr(&vi, long(channels.size()), rate, quality) != 0) {
         vorbis_info_clear(&vi);
         return false;
     }
@@ -67,11 +79,11 @@ bool encode(const std::vector<float>& left, const std::vector<float>& right, flo
         append_page(page, bytes);
 
     const size_t CHUNK = 4096;
-    for (size_t at = 0; at < left.size(); at += CHUNK) {
-        size_t n = std::min(CHUNK, left.size() - at);
+    for (size_t at = 0; at < frames; at += CHUNK) {
+        size_t n = std::min(CHUNK, frames - at);
         float** buffer = vorbis_analysis_buffer(&vd, (int)n);
-        std::copy(left.begin() + at, left.begin() + at + n, buffer[0]);
-        std::copy(right.begin() + at, right.begin() + at + n, buffer[1]);
+        for (size_t c = 0; c < channels.size(); ++c)
+            std::copy(channels[c].begin() + at, channels[c].begin() + at + n, buffer[c]);
         vorbis_analysis_wrote(&vd, (int)n);
         drain(vd, vb, os, bytes);
     }
