@@ -71,7 +71,8 @@ TEST(SpeakerCues, every_cue_lights_three_different_speakers_the_same_on_every_ru
 
 // A beat lights three speakers at 3.75 (0.75 at rest) with their cones; at
 // 375 ms they glow at 2.25 without a cone, at 750 ms they rest. Each fresh
-// trigger brightens the room by 0.4 for 400 ms over its 0.05.
+// trigger brightens the room by 0.4 for 400 ms over its 0.05. A cue is kept
+// in the recent list for a second.
 TEST(SpeakerCues, triggered_speakers_glow_and_brighten_the_room_then_fade_to_rest)
 {
     SpeakerCues s;
@@ -98,6 +99,14 @@ TEST(SpeakerCues, triggered_speakers_glow_and_brighten_the_room_then_fade_to_res
     s.at(60750);
     for (int i : lit)
         EXPECT_FLOAT_EQ(0.75f, s.scene.light_level(i)) << i;
+    s.at(61000);
+    EXPECT_EQ(1u, s.scene.recent_events.size()) << "kept for a whole second";
+    s.at(61001);
+    EXPECT_TRUE(s.scene.recent_events.empty());
+    // Even a speaker whose trigger is fresh throws no cone without a recent cue.
+    s.scene.trigger_times[4] = 60950;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FALSE(s.scene.cone_drawn(i)) << i;
 }
 
 TEST(SpeakerCues, second_cue_200_ms_later_restarts_a_shared_speakers_cone_at_full_strength)
@@ -122,20 +131,6 @@ TEST(SpeakerCues, second_cue_200_ms_later_restarts_a_shared_speakers_cone_at_ful
     RunStateGuard restore; // the snares above turned the run-long values
     speaker_run_state() = cSpeakerRunState();
     EXPECT_TRUE(found);
-}
-
-TEST(SpeakerCues, a_second_after_the_last_cue_the_list_is_empty_and_no_cone_is_drawn)
-{
-    SpeakerCues s;
-    s.cue(BEAT, 60000);
-    s.at(61000);
-    EXPECT_EQ(1u, s.scene.recent_events.size()) << "kept for a whole second";
-    s.at(61001);
-    EXPECT_TRUE(s.scene.recent_events.empty());
-    // Even a speaker whose trigger is fresh throws no cone without a recent cue.
-    s.scene.trigger_times[4] = 60950;
-    for (int i = 0; i < 10; ++i)
-        EXPECT_FALSE(s.scene.cone_drawn(i)) << i;
 }
 
 TEST(SpeakerCues, snare_moves_the_turn_by_100_degrees_of_offset_and_reverses_it_for_the_whole_run)
