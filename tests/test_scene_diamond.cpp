@@ -6,6 +6,7 @@
 #include "rendertargets/render_target.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "support/scene_cues.h"
 #include "support/show_runner.h"
@@ -77,7 +78,7 @@ TEST(DiamondEffects, only_technofx_technofx2_and_melody_enter_the_list_and_go_on
 
 // --- with the show's data --------------------------------------------------------------
 
-class SceneDiamond : public testing::Test
+class SceneDiamond : public LoadedScene<cSceneDiamond>
 {
 protected:
     static void SetUpTestSuite()
@@ -91,15 +92,13 @@ protected:
         // The generator's state at program start, as the show's load finds
         // it when no scene before it drew a number.
         crt_srand(1);
-        scene = new cSceneDiamond(&clock);
-        scene->load();
+        LoadedScene::SetUpTestSuite();
         picture = new cRenderTarget_fbo(WIDTH, HEIGHT, false);
         picture->create();
     }
     static void TearDownTestSuite()
     {
-        delete scene;
-        scene = nullptr;
+        LoadedScene::TearDownTestSuite();
         delete picture;
         picture = nullptr;
     }
@@ -146,12 +145,8 @@ protected:
         return p[1];
     }
 
-    static cClock clock;
-    static cSceneDiamond* scene;
     static cRenderTarget_fbo* picture;
 };
-cClock SceneDiamond::clock;
-cSceneDiamond* SceneDiamond::scene = nullptr;
 cRenderTarget_fbo* SceneDiamond::picture = nullptr;
 
 // Sum of one channel (0 red, 1 green, 2 blue) over an RGBA frame.

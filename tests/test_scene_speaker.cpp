@@ -7,6 +7,7 @@
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
 #include "support/images.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "support/scene_cues.h"
 #include "support/show_runner.h"
@@ -177,23 +178,9 @@ TEST(SpeakerCues, fadein_throws_the_eye_back_to_210_m90_215_and_it_glides_in_ove
 
 // --- with the show's data --------------------------------------------------------------
 
-class Speaker : public testing::Test
+class Speaker : public LoadedScene<cSceneSpeaker>
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!gl_test_context())
-            return;
-        use_show_environment();
-        scene = new cSceneSpeaker(&clock);
-        scene->load();
-    }
-    static void TearDownTestSuite()
-    {
-        delete scene;
-        scene = nullptr;
-    }
-
     static cMeshObj* obj(iMesh* m) { return dynamic_cast<cMeshObj*>(m); }
 
     // The frame draw() leaves on the window at show time t, RGB.
@@ -207,12 +194,7 @@ protected:
         scene->draw();
         return read_window(3);
     }
-
-    static cClock clock;
-    static cSceneSpeaker* scene;
 };
-cClock Speaker::clock;
-cSceneSpeaker* Speaker::scene = nullptr;
 
 TEST_F(Speaker, load_fills_every_mesh_and_texture_and_registers_four_shaders_once)
 {

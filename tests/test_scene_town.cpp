@@ -3,6 +3,7 @@
 #include "core/gl_ext.h"
 #include "mesh_files/mesh.h"
 #include "support/gl_context.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "support/show_runner.h"
 #include "textures/texture_manager.h"
@@ -107,26 +108,20 @@ TEST(TownEvents, fadeins_fill_four_slots_after_the_first_two_seconds_and_bwabs_c
 
 // --- with the show's data -------------------------------------------------------------
 
-class Town : public testing::Test
+class Town : public LoadedScene<cSceneTown>
 {
 protected:
     static void SetUpTestSuite()
     {
-        if (!gl_test_context())
-            return;
-        use_show_environment();
-        scene = new cSceneTown(&clock);
-        scene->load();
+        LoadedScene::SetUpTestSuite();
         // The manager's queue, which the scene looks ahead in for scene 5.
-        cSceneManager* manager = get_scene_manager();
-        saved_queue = manager->queue;
-        manager->queue = &queue;
+        saved_queue = get_scene_manager()->queue;
+        get_scene_manager()->queue = &queue;
     }
     static void TearDownTestSuite()
     {
         get_scene_manager()->queue = saved_queue;
-        delete scene;
-        scene = nullptr;
+        LoadedScene::TearDownTestSuite();
     }
 
     // The scene as it stands on its first frame of a fresh run at start_ms,
@@ -168,13 +163,9 @@ protected:
         return read_window(4);
     }
 
-    static cClock clock;
-    static cSceneTown* scene;
     static cEventQueue queue;
     static cEventQueue* saved_queue;
 };
-cClock Town::clock;
-cSceneTown* Town::scene = nullptr;
 cEventQueue Town::queue;
 cEventQueue* Town::saved_queue = nullptr;
 

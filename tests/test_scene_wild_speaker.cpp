@@ -3,6 +3,7 @@
 #include "core/gl_ext.h"
 #include "mesh_files/mesh.h"
 #include "support/gl_context.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "support/scene_cues.h"
 #include "support/show_runner.h"
@@ -123,23 +124,9 @@ TEST(SceneWildSpeakerEvents, shots_change_at_their_show_times)
 
 // --- with GL ----------------------------------------------------------------------
 
-class SceneWildSpeaker : public testing::Test
+class SceneWildSpeaker : public LoadedScene<cSceneWildSpeaker>
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!gl_test_context())
-            return;
-        use_show_environment();
-        scene = new cSceneWildSpeaker(&clock);
-        scene->load();
-    }
-    static void TearDownTestSuite()
-    {
-        delete scene;
-        scene = nullptr;
-    }
-
     // One frame of the scene at show time t, read back from the window: the
     // glow pass puts the scene's picture there.
     static std::vector<uint8_t> draw_frame(int32_t t)
@@ -184,12 +171,7 @@ protected:
         for (int r = 0; r < 3; ++r)
             EXPECT_NEAR(expected[r], got[r], 0.05f) << what << " component " << r;
     }
-
-    static cClock clock;
-    static cSceneWildSpeaker* scene;
 };
-cClock SceneWildSpeaker::clock;
-cSceneWildSpeaker* SceneWildSpeaker::scene = nullptr;
 
 TEST_F(SceneWildSpeaker, the_camera_at_250000_is_the_moving_corridor_shot_and_at_260000_the_orbit_moved_by_the_beats)
 {
