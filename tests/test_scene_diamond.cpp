@@ -232,15 +232,15 @@ TEST_F(SceneDiamond, a_technofx_lights_the_pieces_green_yellow_and_a_melody_brig
     REQUIRE_GL_CONTEXT();
     use_queue({{EVENT_QUIT, 323478}});
     scene->init();
-    scene->effects.clear();
-    const std::vector<uint8_t> rest = draw_frame(306000);
-    const demo_event flare = {TECHNOFX, 306000};
-    scene->handle_event(&flare);
-    const std::vector<uint8_t> flared = draw_frame(306000);
-    scene->effects.clear();
-    const demo_event melody = {MELODY, 306000};
-    scene->handle_event(&melody);
-    const std::vector<uint8_t> bright = draw_frame(306000);
+    // The frame at 306000 with only this cue (none: 0) on the list.
+    auto frame_with = [](int32_t code) {
+        scene->effects.clear();
+        const demo_event cue = {code, 306000};
+        if (code)
+            scene->handle_event(&cue);
+        return draw_frame(306000);
+    };
+    const std::vector<uint8_t> rest = frame_with(0), flared = frame_with(TECHNOFX), bright = frame_with(MELODY);
     scene->effects.clear();
     scene->exit();
 

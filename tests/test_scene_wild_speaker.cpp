@@ -140,11 +140,11 @@ protected:
         return read_window(4);
     }
 
-    // Where the last corridor segment's light ends up in eye space when the
-    // camera looks from eye to centre and the corridor is first moved by
-    // pre (the shots' own motions, none for the orbit).
-    static void expected_segment_light(double ex, double ey, double ez, double cx, int32_t e, bool swing,
-                                       float out[3])
+    // Expects the last corridor segment's light where it ends up in eye
+    // space when the camera looks from eye to centre, after the moving
+    // shots' swing of the corridor (none for the orbit).
+    static void expect_segment_light(double ex, double ey, double ez, double cx, int32_t e, bool swing,
+                                     const char* what)
     {
         glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
@@ -157,19 +157,12 @@ protected:
         glTranslatef(-2500.0f, 0.0f, 0.0f);
         glRotatef(0.035f * float(e), 1.0f, 0.0f, 0.0f);
         glTranslatef(2100.0f, 0.0f, 0.0f); // the fourth segment, no lead near
-        float m[16];
+        float m[16], got[4];
         glGetFloatv(GL_MODELVIEW_MATRIX, m);
         glPopMatrix();
-        for (int r = 0; r < 3; ++r)
-            out[r] = m[12 + r];
-    }
-
-    static void expect_segment_light_at(const float expected[3], const char* what)
-    {
-        float got[4];
         glGetLightfv(GL_LIGHT1, GL_POSITION, got);
         for (int r = 0; r < 3; ++r)
-            EXPECT_NEAR(expected[r], got[r], 0.05f) << what << " component " << r;
+            EXPECT_NEAR(m[12 + r], got[r], 0.05f) << what << " component " << r;
     }
 };
 
@@ -182,11 +175,9 @@ TEST_F(SceneWildSpeaker, the_camera_at_250000_is_the_moving_corridor_shot_and_at
     scene->lead_time = 0;
 
     draw_frame(250000);
-    float expected[3];
     const double s1 = 250.0;
-    expected_segment_light(200.0, 25.0 * std::sin(s1), 25.0 * (std::sin(0.6 * s1) + std::cos(0.8 * s1)), 0.0,
-                           250000, true, expected);
-    expect_segment_light_at(expected, "moving corridor at 250000");
+    expect_segment_light(200.0, 25.0 * std::sin(s1), 25.0 * (std::sin(0.6 * s1) + std::cos(0.8 * s1)), 0.0, 250000,
+                         true, "moving corridor at 250000");
 
     const int beats = scene->beat_count + 3;
     for (int32_t t : {259200, 259400, 259600}) {
@@ -196,9 +187,8 @@ TEST_F(SceneWildSpeaker, the_camera_at_250000_is_the_moving_corridor_shot_and_at
     ASSERT_EQ(beats, scene->beat_count);
     draw_frame(260000);
     const double tau = 260.0 + 4.0 * beats;
-    expected_segment_light(25.0, 25.0 * std::sin(tau), 25.0 * (std::sin(1.3 * tau) + std::cos(2.2 * tau)), -25.0,
-                           260000, false, expected);
-    expect_segment_light_at(expected, "orbit at 260000");
+    expect_segment_light(25.0, 25.0 * std::sin(tau), 25.0 * (std::sin(1.3 * tau) + std::cos(2.2 * tau)), -25.0,
+                         260000, false, "orbit at 260000");
     scene->exit();
 }
 
