@@ -6,11 +6,13 @@
 #include "platform/platform.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/images.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
+#include "support/scene_cues.h"
 #include "support/show_runner.h"
 #include "textures/texture_manager.h"
 
-#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,20 +24,12 @@ namespace {
 
 const int32_t BEAT = 16, SNARE = 17, FADEIN = 19, HIHAT_OPEN = 22;
 
-// A scene handed cues on its own clock, without GL.
-struct CuedScene
+// Each cue comes with the frame's update, as in the show.
+struct SpeakerCues : CuedScene<cSceneSpeaker>
 {
-    CuedScene() { clock.start = 0; }
     void cue(int32_t code, int32_t t)
     {
-        clock.now = t;
-        const demo_event e = {code, t};
-        scene.handle_event(&e);
-        scene.update();
-    }
-    void at(int32_t t)
-    {
-        clock.now = t;
+        CuedScene::cue(code, t);
         scene.update();
     }
     std::vector<int> triggered_at(int32_t t) const
@@ -46,9 +40,6 @@ struct CuedScene
                 out.push_back(i);
         return out;
     }
-
-    cClock clock;
-    cSceneSpeaker scene{&clock};
 };
 
 // Keeps the run-long values of the speaker scene as a test found them.
@@ -65,11 +56,11 @@ TEST(SpeakerCues, every_cue_lights_three_different_speakers_the_same_on_every_ru
 {
     RunStateGuard keep;
     crt_srand(77);
-    CuedScene first;
+    SpeakerCues first;
     for (int k = 0; k < 300; ++k)
         first.cue(k % 2 ? BEAT : HIHAT_OPEN, 50000 + 217 * k);
     crt_srand(77);
-    CuedScene again;
+    SpeakerCues again;
     for (int k = 0; k < 300; ++k) {
         const int32_t t = 50000 + 217 * k;
         again.cue(k % 2 ? BEAT : HIHAT_OPEN, t);
@@ -79,38 +70,44 @@ TEST(SpeakerCues, every_cue_lights_three_different_speakers_the_same_on_every_ru
         EXPECT_EQ(first.scene.trigger_times[i], again.scene.trigger_times[i]) << "speaker " << i;
 }
 
-TEST(SpeakerCues, at_375_ms_a_triggered_speaker_glows_at_2_25_and_its_cone_is_gone)
+// A beat lights three speakers at 3.75 (0.75 at rest) with their cones; at
+// 375 ms they glow at 2.25 without a cone, at 750 ms they rest. Each fresh
+// trigger brightens the room by 0.4 for 400 ms over its 0.05. A cue is kept
+// in the recent list for a second.
+TEST(SpeakerCues, triggered_speakers_glow_and_brighten_the_room_then_fade_to_rest)
 {
-    CuedScene s;
+    SpeakerCues s;
+    s.at(58000);
+    EXPECT_FLOAT_EQ(0.05f, s.scene.brightness) << "at rest";
     s.cue(BEAT, 60000);
     const std::vector<int> lit = s.triggered_at(60000);
     ASSERT_EQ(3u, lit.size());
+    EXPECT_FLOAT_EQ(1.25f, s.scene.brightness);
     for (int i = 0; i < 10; ++i) {
         const bool triggered = s.scene.trigger_times[i] == 60000;
         EXPECT_FLOAT_EQ(triggered ? 3.75f : 0.75f, s.scene.light_level(i)) << i;
         EXPECT_EQ(triggered, s.scene.cone_drawn(i)) << i;
     }
+    s.at(60200);
+    EXPECT_NEAR(0.65f, s.scene.brightness, 1e-5f);
     s.at(60375);
     for (int i : lit) {
         EXPECT_FLOAT_EQ(2.25f, s.scene.light_level(i)) << i;
         EXPECT_FALSE(s.scene.cone_drawn(i)) << i << ": x is 0 after 300 ms";
     }
+    s.at(60400);
+    EXPECT_NEAR(0.05f, s.scene.brightness, 1e-6f);
     s.at(60750);
     for (int i : lit)
         EXPECT_FLOAT_EQ(0.75f, s.scene.light_level(i)) << i;
-}
-
-TEST(SpeakerCues, room_brightens_by_0_4_per_fresh_trigger_for_400_ms)
-{
-    CuedScene s;
-    s.at(58000);
-    EXPECT_FLOAT_EQ(0.05f, s.scene.brightness) << "at rest";
-    s.cue(BEAT, 60000);
-    EXPECT_FLOAT_EQ(1.25f, s.scene.brightness) << "three speakers just triggered";
-    s.at(60200);
-    EXPECT_NEAR(0.65f, s.scene.brightness, 1e-5f);
-    s.at(60400);
-    EXPECT_NEAR(0.05f, s.scene.brightness, 1e-6f);
+    s.at(61000);
+    EXPECT_EQ(1u, s.scene.recent_events.size()) << "kept for a whole second";
+    s.at(61001);
+    EXPECT_TRUE(s.scene.recent_events.empty());
+    // Even a speaker whose trigger is fresh throws no cone without a recent cue.
+    s.scene.trigger_times[4] = 60950;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FALSE(s.scene.cone_drawn(i)) << i;
 }
 
 TEST(SpeakerCues, second_cue_200_ms_later_restarts_a_shared_speakers_cone_at_full_strength)
@@ -119,7 +116,7 @@ TEST(SpeakerCues, second_cue_200_ms_later_restarts_a_shared_speakers_cone_at_ful
     bool found = false;
     for (uint32_t seed = 1; seed < 200 && !found; ++seed) {
         crt_srand(seed);
-        CuedScene s;
+        SpeakerCues s;
         s.cue(BEAT, 60000);
         const std::vector<int> first = s.triggered_at(60000);
         s.cue(SNARE, 60200);
@@ -137,27 +134,13 @@ TEST(SpeakerCues, second_cue_200_ms_later_restarts_a_shared_speakers_cone_at_ful
     EXPECT_TRUE(found);
 }
 
-TEST(SpeakerCues, a_second_after_the_last_cue_the_list_is_empty_and_no_cone_is_drawn)
-{
-    CuedScene s;
-    s.cue(BEAT, 60000);
-    s.at(61000);
-    EXPECT_EQ(1u, s.scene.recent_events.size()) << "kept for a whole second";
-    s.at(61001);
-    EXPECT_TRUE(s.scene.recent_events.empty());
-    // Even a speaker whose trigger is fresh throws no cone without a recent cue.
-    s.scene.trigger_times[4] = 60950;
-    for (int i = 0; i < 10; ++i)
-        EXPECT_FALSE(s.scene.cone_drawn(i)) << i;
-}
-
 TEST(SpeakerCues, snare_moves_the_turn_by_100_degrees_of_offset_and_reverses_it_for_the_whole_run)
 {
     RunStateGuard keep;
     speaker_run_state() = cSpeakerRunState();
     EXPECT_FLOAT_EQ(4030.0f, speaker_turn_degrees(60000)); // 30 + 60000 / 15
     {
-        CuedScene s;
+        SpeakerCues s;
         s.cue(SNARE, 59990);
         s.cue(BEAT, 59995);
     }
@@ -166,7 +149,7 @@ TEST(SpeakerCues, snare_moves_the_turn_by_100_degrees_of_offset_and_reverses_it_
     EXPECT_EQ(1, speaker_run_state().beat_count);
     EXPECT_FLOAT_EQ(30.0f - 4100.0f, speaker_turn_degrees(60000)) << "(60000 + 1500) / 15, reversed";
     // A new scene object finds them as they were; a fadein reverses again.
-    CuedScene later;
+    SpeakerCues later;
     later.cue(FADEIN, 61000);
     EXPECT_EQ(1500, speaker_run_state().turn_offset);
     EXPECT_EQ(1, speaker_run_state().turn_direction);
@@ -176,7 +159,7 @@ TEST(SpeakerCues, snare_moves_the_turn_by_100_degrees_of_offset_and_reverses_it_
 TEST(SpeakerCues, fadein_throws_the_eye_back_to_210_m90_215_and_it_glides_in_over_3_7_s)
 {
     RunStateGuard keep;
-    CuedScene s;
+    SpeakerCues s;
     s.cue(FADEIN, 57391);
     EXPECT_EQ(57391, s.scene.fadein_time);
     const struct
@@ -195,55 +178,9 @@ TEST(SpeakerCues, fadein_throws_the_eye_back_to_210_m90_215_and_it_glides_in_ove
 
 // --- with the show's data --------------------------------------------------------------
 
-// Pixels of a light map, bottom row first, RGB.
-struct Picture
-{
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    float grey(float u, float v) const
-    {
-        const int x = std::min(width - 1, std::max(0, int(u * float(width))));
-        const int y = std::min(height - 1, std::max(0, int(v * float(height))));
-        const uint8_t* p = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
-        return (float(p[0]) + float(p[1]) + float(p[2])) / 3.0f;
-    }
-};
-
-Picture load_picture(const std::string& path)
-{
-    Picture p;
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilEnable(IL_ORIGIN_SET);
-    ilOriginFunc(IL_ORIGIN_LOWER_LEFT);
-    if (ilLoadImage(path.c_str()) && ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE)) {
-        p.width = ilGetInteger(IL_IMAGE_WIDTH);
-        p.height = ilGetInteger(IL_IMAGE_HEIGHT);
-        const uint8_t* data = ilGetData();
-        p.rgb.assign(data, data + size_t(p.width) * size_t(p.height) * 3);
-    }
-    ilDeleteImages(1, &image);
-    return p;
-}
-
-class Speaker : public testing::Test
+class Speaker : public LoadedScene<cSceneSpeaker>
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!gl_test_context())
-            return;
-        use_show_environment();
-        scene = new cSceneSpeaker(&clock);
-        scene->load();
-    }
-    static void TearDownTestSuite()
-    {
-        delete scene;
-        scene = nullptr;
-    }
-
     static cMeshObj* obj(iMesh* m) { return dynamic_cast<cMeshObj*>(m); }
 
     // The frame draw() leaves on the window at show time t, RGB.
@@ -255,29 +192,16 @@ protected:
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         scene->draw();
-        std::vector<uint8_t> p(1024 * 768 * 3);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, 1024, 768, GL_RGB, GL_UNSIGNED_BYTE, p.data());
-        return p;
+        return read_window(3);
     }
-
-    static cClock clock;
-    static cSceneSpeaker* scene;
 };
-cClock Speaker::clock;
-cSceneSpeaker* Speaker::scene = nullptr;
 
 TEST_F(Speaker, load_fills_every_mesh_and_texture_and_registers_four_shaders_once)
 {
     REQUIRE_GL_CONTEXT();
-    for (size_t i = 0; i < 4; ++i)
-        ASSERT_NE(nullptr, scene->environment[i]) << i;
     ASSERT_NE(nullptr, scene->body_light);
     for (size_t i = 0; i < 10; ++i) {
-        ASSERT_NE(nullptr, scene->speakers[i]) << i;
-        ASSERT_NE(nullptr, obj(scene->cones[i])) << i;
-        ASSERT_NE(nullptr, obj(scene->plates[i])) << i;
+        ASSERT_TRUE(scene->speakers[i] && obj(scene->cones[i]) && obj(scene->plates[i])) << i;
         EXPECT_FALSE(obj(scene->cones[i])->flags & MESH_GROUPS) << "cone materials cleared";
         EXPECT_TRUE(obj(scene->cones[i])->materials.empty());
         EXPECT_TRUE(obj(scene->plates[i])->materials.empty());
@@ -288,39 +212,36 @@ TEST_F(Speaker, load_fills_every_mesh_and_texture_and_registers_four_shaders_onc
     }
     for (const char* name : {"notex_shader", "dtex_shader", "lightmap_shader", "vollight_shader"})
         EXPECT_EQ(1u, get_shader_container()->shaders.count(name)) << name;
-    iMesh* room = scene->environment[0];
-    scene->load();
-    EXPECT_EQ(room, scene->environment[0]) << "a second load does nothing";
-}
-
-TEST_F(Speaker, room_meshes_carry_no_diffuse_map_and_their_coordinates_stay_inside_the_light_map)
-{
-    REQUIRE_GL_CONTEXT();
+    // The room's meshes: no diffuse map (it would replace the light map),
+    // coordinates inside the light map.
     for (size_t m = 0; m < 4; ++m) {
         const cMeshObj* mesh = obj(scene->environment[m]);
         ASSERT_TRUE(mesh && (mesh->flags & MESH_TEXCOORDS)) << m;
         for (const cMaterial_GL& mat : mesh->materials)
-            EXPECT_EQ(nullptr, mat.diffuse_tex) << m << ": would replace the light map";
+            EXPECT_EQ(nullptr, mat.diffuse_tex) << m;
         ASSERT_EQ(mesh->texcoords.size() / 2, mesh->positions.size() / 3);
-        for (float c : mesh->texcoords) {
-            ASSERT_GE(c, 0.0f) << m;
-            ASSERT_LE(c, 1.0f) << m;
-        }
+        for (float c : mesh->texcoords)
+            ASSERT_TRUE(c >= 0.0f && c <= 1.0f) << m << ": " << c;
     }
+    iMesh* room = scene->environment[0];
+    scene->load();
+    EXPECT_EQ(room, scene->environment[0]) << "a second load does nothing";
 }
 
 TEST_F(Speaker, baked_light_is_brighter_on_surfaces_facing_the_body_than_on_those_facing_away)
 {
     REQUIRE_GL_CONTEXT();
     const std::string dir = build_dir() + "/data/models/sphere_speaker/";
-    const Picture maps[2] = {load_picture(dir + "sphere_speaker_environmentlightingmap2.jpg"),
-                             load_picture(dir + "gangbro_lightingmap.jpg")};
+    int width[2] = {0, 0}, height[2] = {0, 0};
+    const std::vector<uint8_t> maps[2] = {
+        load_image(dir + "sphere_speaker_environmentlightingmap2.jpg", 3, &width[0], &height[0]),
+        load_image(dir + "gangbro_lightingmap.jpg", 3, &width[1], &height[1])};
     double sum[2] = {0, 0}; // facing, facing away
     int count[2] = {0, 0};
     for (size_t m = 0; m < 4; ++m) {
         const cMeshObj* mesh = obj(scene->environment[m]);
-        const Picture& map = maps[m / 2];
-        ASSERT_GT(map.width, 0) << "light map " << m / 2 << " loads";
+        const int w = width[m / 2], h = height[m / 2];
+        ASSERT_FALSE(maps[m / 2].empty()) << "light map " << m / 2 << " loads";
         for (size_t t = 0; t + 2 < mesh->indices.size(); t += 3) {
             float p[3] = {0, 0, 0}, n[3] = {0, 0, 0}, uv[2] = {0, 0};
             for (int k = 0; k < 3; ++k) {
@@ -329,8 +250,8 @@ TEST_F(Speaker, baked_light_is_brighter_on_surfaces_facing_the_body_than_on_thos
                     p[a] += mesh->positions[3 * v + size_t(a)] / 3.0f;
                     n[a] += mesh->normals[3 * v + size_t(a)] / 3.0f;
                 }
-                uv[0] += mesh->texcoords[2 * v] / 3.0f;
-                uv[1] += mesh->texcoords[2 * v + 1] / 3.0f;
+                for (int a = 0; a < 2; ++a)
+                    uv[a] += mesh->texcoords[2 * v + size_t(a)] / 3.0f;
             }
             // The body glows at the origin.
             const float d = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
@@ -338,9 +259,11 @@ TEST_F(Speaker, baked_light_is_brighter_on_surfaces_facing_the_body_than_on_thos
             const float cosine = -(n[0] * p[0] + n[1] * p[1] + n[2] * p[2]) / (d * n_len);
             if (std::fabs(cosine) < 0.7f)
                 continue;
-            const int group = cosine > 0 ? 0 : 1;
-            sum[group] += map.grey(uv[0], uv[1]);
-            ++count[group];
+            const int x = std::min(w - 1, std::max(0, int(uv[0] * float(w))));
+            const int y = std::min(h - 1, std::max(0, int(uv[1] * float(h))));
+            const uint8_t* texel = &maps[m / 2][(size_t(y) * size_t(w) + size_t(x)) * 3];
+            sum[cosine > 0 ? 0 : 1] += (texel[0] + texel[1] + texel[2]) / 3.0;
+            ++count[cosine > 0 ? 0 : 1];
         }
     }
     ASSERT_GT(count[0], 50);
@@ -400,27 +323,20 @@ TEST_F(Speaker, second_stretch_uploads_the_released_buffers_again_and_draws_the_
         EXPECT_EQ(0u, obj(m)->buffers[0].id) << "exit frees the buffers";
     scene->init();
     EXPECT_NE(0u, obj(scene->environment[0])->buffers[0].id);
-    const std::vector<uint8_t> second = frame_at(60100);
-    EXPECT_EQ(0.0, frame_difference(first, second));
-    scene->exit();
+    EXPECT_EQ(0.0, frame_difference(first, frame_at(60100)));
     EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError());
-    GLboolean mask = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
-    EXPECT_TRUE(mask);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    scene->init(); // leave it drawable for the other cases
 }
 
 // The show's stretch runs from 50.434 s to 78.26 s; a beat at 53.043 s, a
 // "fadein" at 57.391 s.
 TEST(SpeakerShow, frames_at_a_beat_after_it_and_after_a_fadein_show_a_changing_lit_room_without_errors)
 {
-    const SceneCapture run = capture_scene_frames({53043, 53193, 53418, 53793, 57401, 61091}, 4.0, 300);
+    const SceneCapture run = capture_scene_frames({53043, 53418, 57401, 61091}, 1.0, 300);
     if (!run.exited && run.log.empty())
         GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(capture_is_clean(run, 6, 6));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[2]), 2.0) << "the flare fades";
-    EXPECT_GT(frame_difference(run.frames[4], run.frames[5]), 2.0) << "the eye glides in";
+    ASSERT_TRUE(capture_is_clean(run, 4, 4));
+    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the flare fades";
+    EXPECT_GT(frame_difference(run.frames[2], run.frames[3]), 2.0) << "the eye glides in";
 }
 
 } // namespace

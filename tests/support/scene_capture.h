@@ -79,6 +79,16 @@ inline SceneCapture capture_scene_frames(const std::vector<int32_t>& times_ms, d
             GTEST_SKIP() << "no X server could be started";                                            \
     } while (0)
 
+// The window's back buffer as the last frame left it, 1024x768 with
+// channels 3 (RGB) or 4 (RGBA) bytes a pixel, bottom row first.
+inline std::vector<uint8_t> read_window(int channels)
+{
+    std::vector<uint8_t> pixels(std::size_t(1024) * 768 * std::size_t(channels));
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 1024, 768, channels == 3 ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
 // Whether every pixel of an RGB frame has the same colour.
 inline bool frame_is_uniform(const std::vector<uint8_t>& rgb)
 {
