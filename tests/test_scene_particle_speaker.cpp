@@ -2,17 +2,17 @@
 
 #include "core/gl_ext.h"
 #include "mesh_files/mesh.h"
-#include "rendertargets/render_target.h"
 #include "scenes/camera_path.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/images.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
-#include "support/show_runner.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -52,56 +52,34 @@ struct SteppedScene
     cSceneParticleSpeaker scene{&clock};
 };
 
-// --- the beat ----------------------------------------------------------------------
-
-TEST(ParticleSpeakerBeat, burst_is_1500_at_the_beat_972_ten_ms_later_and_none_from_25_ms)
+TEST(ParticleSpeakerBeat, curves_of_the_burst_the_membrane_the_particles_and_the_flash_after_a_beat)
 {
-    EXPECT_FLOAT_EQ(1500.0f, ps_emit_limit(0));
-    EXPECT_NEAR(972.0f, ps_emit_limit(10), 0.01f);
-    EXPECT_FLOAT_EQ(0.0f, ps_emit_limit(25));
-    EXPECT_FLOAT_EQ(0.0f, ps_emit_limit(400));
-
-    SteppedScene at_beat;
-    at_beat.beat_at(80000);
-    at_beat.scene.step_particles(0.0f);
-    EXPECT_EQ(1500u, at_beat.alive());
-
-    SteppedScene later;
-    later.beat_at(80000);
-    later.clock.now = 80010;
-    later.scene.step_particles(0.0f);
-    EXPECT_EQ(972u, later.alive());
+    // {ms after the beat, value} of the burst's limit, the membrane's weight,
+    // the particles' alpha and the flash's grey.
+    typedef std::vector<std::pair<int32_t, float>> curve;
+    for (const auto& p : curve{{0, 1500.0f}, {10, 972.0f}, {25, 0.0f}, {400, 0.0f}})
+        EXPECT_NEAR(p.second, ps_emit_limit(p.first), 0.01f) << p.first;
+    for (const auto& p : curve{{0, 1.0f}, {50, 0.5f}, {100, 0.0f}, {5000, 0.0f}})
+        EXPECT_FLOAT_EQ(p.second, ps_morph_weight(p.first)) << p.first;
+    for (const auto& p : curve{{0, 0.5f}, {250, 1.0f}})
+        EXPECT_FLOAT_EQ(p.second, ps_particle_alpha(p.first)) << p.first;
+    for (const auto& p : curve{{0, 0.5f}, {100, 0.5f}, {150, 0.25f}, {200, 0.0f}})
+        EXPECT_FLOAT_EQ(p.second, ps_overlay_grey(p.first)) << p.first;
 }
 
-TEST(ParticleSpeakerBeat, from_25_ms_after_a_beat_only_particle_0_is_revived)
+TEST(ParticleSpeakerBeat, a_beat_revives_1500_at_once_972_ten_ms_later_and_from_25_ms_only_particle_0)
 {
-    SteppedScene s;
-    s.beat_at(80000);
-    s.clock.now = 80025;
-    s.scene.step_particles(0.0f);
-    EXPECT_EQ(1u, s.alive());
-    EXPECT_TRUE(s.scene.particles.is_alive(0));
+    for (const auto& row : {std::make_pair(0, 1500u), std::make_pair(10, 972u), std::make_pair(25, 1u)}) {
+        SteppedScene s;
+        s.beat_at(80000);
+        s.clock.now = 80000 + row.first;
+        s.scene.step_particles(0.0f);
+        EXPECT_EQ(row.second, s.alive()) << row.first;
+        EXPECT_TRUE(row.first < 25 || s.scene.particles.is_alive(0));
+    }
 }
 
-TEST(ParticleSpeakerBeat, membrane_weight_is_1_at_a_beat_half_after_50_ms_and_0_from_100_ms)
-{
-    EXPECT_FLOAT_EQ(1.0f, ps_morph_weight(0));
-    EXPECT_FLOAT_EQ(0.5f, ps_morph_weight(50));
-    EXPECT_FLOAT_EQ(0.0f, ps_morph_weight(100));
-    EXPECT_FLOAT_EQ(0.0f, ps_morph_weight(5000));
-}
-
-TEST(ParticleSpeakerBeat, particles_are_half_transparent_at_a_beat_and_the_flash_is_gone_after_200_ms)
-{
-    EXPECT_FLOAT_EQ(0.5f, ps_particle_alpha(0));
-    EXPECT_FLOAT_EQ(1.0f, ps_particle_alpha(250));
-    EXPECT_FLOAT_EQ(0.5f, ps_overlay_grey(0));
-    EXPECT_FLOAT_EQ(0.5f, ps_overlay_grey(100));
-    EXPECT_FLOAT_EQ(0.25f, ps_overlay_grey(150));
-    EXPECT_FLOAT_EQ(0.0f, ps_overlay_grey(200));
-}
-
-TEST(ParticleSpeakerBeat, beat_stores_the_show_time_of_handling_and_an_overlay_offset_within_0_66)
+TEST(ParticleSpeakerBeat, beat_stores_the_show_time_of_handling_an_overlay_offset_within_0_66_and_leaves_the_phase)
 {
     SteppedScene s;
     for (int k = 0; k < 200; ++k) {
@@ -114,12 +92,7 @@ TEST(ParticleSpeakerBeat, beat_stores_the_show_time_of_handling_and_an_overlay_o
             EXPECT_LE(o, 0.66f);
         }
     }
-}
-
-TEST(ParticleSpeakerBeat, beat_phase_is_not_advanced_so_the_third_attractor_never_pulls)
-{
-    SteppedScene s;
-    s.beat_at(80000);
+    // The beat phase is never advanced, so the third attractor never pulls.
     EXPECT_EQ(-10, s.scene.beat_phase);
     for (int frame = 0; frame < 30; ++frame) {
         s.clock.now += 16;
@@ -129,42 +102,32 @@ TEST(ParticleSpeakerBeat, beat_phase_is_not_advanced_so_the_third_attractor_neve
     EXPECT_FLOAT_EQ(0.0f, s.scene.third_attractor_strength);
 }
 
-// --- attractors ----------------------------------------------------------------------
-
 TEST(ParticleSpeakerAttractors, pull_once_per_frame_by_root_distance_to_the_high_one_and_distance_to_the_middle)
 {
+    // One living particle at (0, y, 0) long after the last beat (no emission), stepped once.
+    auto pulled = [](float y, SteppedScene& s) {
+        s.clock.now = 90000;
+        s.scene.particles.set_alive(0);
+        float* p = &s.scene.particles.position[0];
+        p[0] = p[2] = 0.0f;
+        p[1] = y;
+        s.scene.step_particles(0.0f);
+        return &s.scene.particles.velocity[0];
+    };
     SteppedScene s;
-    s.clock.now = 90000; // long after the last beat: no emission
-    s.scene.particles.set_alive(0);
-    float* p = &s.scene.particles.position[0];
-    p[0] = 0.0f;
-    p[1] = 100.0f;
-    p[2] = 0.0f;
-    s.scene.step_particles(0.0f);
+    const float* v = pulled(100.0f, s);
     const double d1 = std::sqrt(50.0 * 50.0 + 200.0 * 200.0);
     const double k1 = 10.0 / std::sqrt(d1) / d1;
-    const float* v = &s.scene.particles.velocity[0];
     EXPECT_NEAR(50.0 * k1, v[0], 1e-5);
     EXPECT_NEAR(200.0 * k1 + 5.0 / 100.0, v[1], 1e-5);
     EXPECT_NEAR(0.0, v[2], 1e-6);
     EXPECT_EQ(1u, s.alive()) << "a pull does not emit";
-}
 
-TEST(ParticleSpeakerAttractors, particle_sitting_on_an_attractor_keeps_a_finite_velocity)
-{
-    SteppedScene s;
-    s.clock.now = 90000;
-    s.scene.particles.set_alive(0);
-    float* p = &s.scene.particles.position[0];
-    p[0] = 0.0f;
-    p[1] = 200.0f;
-    p[2] = 0.0f;
-    s.scene.step_particles(0.0f);
+    SteppedScene on_attractor;
+    v = pulled(200.0f, on_attractor);
     for (int c = 0; c < 3; ++c)
-        EXPECT_TRUE(std::isfinite(s.scene.particles.velocity[c])) << c;
+        EXPECT_TRUE(std::isfinite(v[c])) << "sitting on an attractor: " << c;
 }
-
-// --- paths ---------------------------------------------------------------------------
 
 TEST(ParticleSpeakerPaths, thirteen_snares_after_the_start_bring_the_path_back_to_1_not_0)
 {
@@ -178,48 +141,13 @@ TEST(ParticleSpeakerPaths, thirteen_snares_after_the_start_bring_the_path_back_t
         EXPECT_EQ(k <= 12 ? k : 1, scene.path_index) << k;
         EXPECT_EQ(clock.now, scene.path_start);
     }
+    EXPECT_FLOAT_EQ(0.5f, ps_path_parameter(2, 750)) << "path 2 flies 1500 ms";
+    EXPECT_FLOAT_EQ(1.0f, ps_path_parameter(2, 1500));
 }
 
-TEST(ParticleSpeakerPaths, path_2_reaches_t_1_1500_ms_after_its_snare)
+class ParticleSpeaker : public LoadedScene<cSceneParticleSpeaker>
 {
-    cClock clock;
-    cSceneParticleSpeaker scene(&clock);
-    scene.path_index = 1;
-    clock.now = 60000;
-    const demo_event e = {SNARE, 59995};
-    scene.handle_event(&e);
-    ASSERT_EQ(2, scene.path_index);
-    EXPECT_FLOAT_EQ(0.5f, ps_path_parameter(scene.path_index, 60750 - scene.path_start));
-    EXPECT_FLOAT_EQ(1.0f, ps_path_parameter(scene.path_index, 61500 - scene.path_start));
-    EXPECT_STREQ("ps_cam03.pth", PS_PATH_FILES[2]);
-    EXPECT_EQ(3000, PS_FLIGHT_MS[0]);
-    EXPECT_EQ(2000, PS_FLIGHT_MS[13]);
-}
-
-// --- with the show's data --------------------------------------------------------------
-
-class ParticleSpeaker : public testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        if (!gl_test_context())
-            return;
-        use_show_environment();
-        scene = new cSceneParticleSpeaker(&clock);
-        scene->load();
-    }
-    static void TearDownTestSuite()
-    {
-        delete scene;
-        scene = nullptr;
-    }
-
-    static cClock clock;
-    static cSceneParticleSpeaker* scene;
 };
-cClock ParticleSpeaker::clock;
-cSceneParticleSpeaker* ParticleSpeaker::scene = nullptr;
 
 TEST_F(ParticleSpeaker, load_fills_every_mesh_texture_path_and_shader_and_a_second_load_does_nothing)
 {
@@ -240,7 +168,7 @@ TEST_F(ParticleSpeaker, load_fills_every_mesh_texture_path_and_shader_and_a_seco
     EXPECT_EQ(wall, scene->silo_wall);
 }
 
-TEST_F(ParticleSpeaker, camera_flights_stay_inside_the_silo_clear_of_the_mount_and_move)
+TEST_F(ParticleSpeaker, camera_flights_stay_inside_the_silo_clear_of_the_mount_and_the_morph_moves_only_the_membrane_up)
 {
     REQUIRE_GL_CONTEXT();
     for (int i = 0; i < PS_PATH_COUNT; ++i) {
@@ -261,11 +189,7 @@ TEST_F(ParticleSpeaker, camera_flights_stay_inside_the_silo_clear_of_the_mount_a
         const float* b = keys.back().position;
         EXPECT_GT(std::hypot(a[0] - b[0], a[1] - b[1], a[2] - b[2]), 50.0f) << PS_PATH_FILES[i] << " flies";
     }
-}
-
-TEST_F(ParticleSpeaker, morph_target_moves_only_the_membrane_and_only_upwards)
-{
-    REQUIRE_GL_CONTEXT();
+    // The speaker's morph target moves only the membrane, and only upwards.
     const cMeshObj* base = dynamic_cast<cMeshObj*>(scene->silo_speaker);
     const cMeshObj* pushed = dynamic_cast<cMeshObj*>(scene->silo_speaker_morph);
     ASSERT_TRUE(base && pushed);
@@ -288,22 +212,18 @@ TEST_F(ParticleSpeaker, morph_target_moves_only_the_membrane_and_only_upwards)
 TEST_F(ParticleSpeaker, overlay_flash_lights_the_frame_at_a_beat_and_is_gone_200_ms_later)
 {
     REQUIRE_GL_CONTEXT();
-    cRenderTarget_fbo target(256, 192, false);
-    target.create();
     auto lit = [&](int32_t age) {
+        OffscreenTarget target(256, 192);
         clock.start = 0;
         clock.now = 80000 + age;
         scene->beat_time = 80000;
         scene->overlay_offset[0] = 0.3f;
         scene->overlay_offset[1] = 0.3f;
-        target.begin();
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT);
         glDisable(GL_LIGHTING); // as the scene's frame has it
         scene->draw_beat_overlay();
-        std::vector<uint8_t> p(256 * 192 * 4);
-        glReadPixels(0, 0, 256, 192, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
-        target.end();
+        const std::vector<uint8_t> p = target.read();
         double sum = 0;
         for (size_t i = 0; i < p.size(); i += 4)
             sum += p[i] + p[i + 1] + p[i + 2];
@@ -317,8 +237,7 @@ TEST_F(ParticleSpeaker, overlay_flash_lights_the_frame_at_a_beat_and_is_gone_200
 TEST(ParticleSpeakerShow, frames_at_a_beat_after_it_and_on_a_later_path_show_a_changing_picture_without_errors)
 {
     const SceneCapture run = capture_scene_frames({80010, 80060, 80210, 84000}, 2.0, 240);
-    if (!run.exited && run.log.empty())
-        GTEST_SKIP() << "no Xvfb for the capture";
+    SKIP_WITHOUT_X_SERVER(run);
     ASSERT_TRUE(capture_is_clean(run, 4, 4));
     EXPECT_GT(frame_difference(run.frames[0], run.frames[2]), 2.0) << "the flash fades";
     EXPECT_GT(frame_difference(run.frames[2], run.frames[3]), 2.0) << "another path";

@@ -5,6 +5,7 @@
 #include "rendertargets/rendertarget_manager.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "textures/texture_manager.h"
 #include "timeline/scene_manager.h"
@@ -18,24 +19,20 @@ namespace {
 const int32_t MELODY = 24;
 const int WIDTH = 1024, HEIGHT = 768;
 
-class SceneVortex : public testing::Test
+class SceneVortex : public LoadedScene<cSceneVortex>
 {
 protected:
     static void SetUpTestSuite()
     {
-        if (!gl_test_context())
-            return;
-        use_show_environment();
         // The pool exists before any scene draws, as in the show: making its
         // targets resets context state that init() sets.
-        get_rendertarget_manager();
-        scene = new cSceneVortex(&clock);
-        scene->load();
+        if (gl_test_context())
+            get_rendertarget_manager();
+        LoadedScene::SetUpTestSuite();
     }
     static void TearDownTestSuite()
     {
-        delete scene;
-        scene = nullptr;
+        LoadedScene::TearDownTestSuite();
         cSceneManager* manager = get_scene_manager();
         delete manager->queue;
         manager->queue = nullptr;
@@ -61,8 +58,7 @@ protected:
     // Hands the next event of the queue to the scene, as the manager does.
     static void hand_out_next()
     {
-        cEventQueue* queue = get_scene_manager()->queue;
-        const demo_event* e = queue->next_due(INT32_MAX);
+        const demo_event* e = get_scene_manager()->queue->next_due(INT32_MAX);
         ASSERT_NE(nullptr, e);
         scene->handle_event(e);
     }
@@ -78,16 +74,9 @@ protected:
         clock.prev = e - 17;
         clock.now = e;
         scene->draw();
-        std::vector<uint8_t> pixels(std::size_t(WIDTH) * HEIGHT * 4);
-        glReadPixels(0, 0, WIDTH, HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
+        return read_window(4);
     }
-
-    static cClock clock;
-    static cSceneVortex* scene;
 };
-cClock SceneVortex::clock;
-cSceneVortex* SceneVortex::scene = nullptr;
 
 TEST_F(SceneVortex, load_takes_the_arm_without_materials_the_stripes_with_theirs_and_a_repeated_texture)
 {
@@ -114,57 +103,38 @@ TEST_F(SceneVortex, load_takes_the_arm_without_materials_the_stripes_with_theirs
     EXPECT_EQ(256, width);
     EXPECT_EQ(32, height);
     EXPECT_EQ(1u, get_shader_container()->shaders.count("spec_shader"));
-    EXPECT_FLOAT_EQ(175.0f, scene->cameras[0][2]);
-    EXPECT_FLOAT_EQ(-200.0f, scene->cameras[7][1]);
-    EXPECT_FLOAT_EQ(300.0f, scene->cameras[9][0]);
 }
 
-TEST_F(SceneVortex, melodies_100000_and_104000_fade_from_102000_to_103000_then_the_next_view_stands)
-{
-    REQUIRE_GL_CONTEXT();
-    script({{MELODY, 100000}, {MELODY, 104000}, {MELODY, 108000}});
-    EXPECT_FLOAT_EQ(0.0f, fade_at(99000)) << "before the first melody: view 0 without a fade";
-    hand_out_next();
-    EXPECT_EQ(1, scene->view_index);
-    struct
-    {
-        int32_t e;
-        float x;
-    } const table[] = {{100001, 0.0f}, {101000, 0.0f}, {102000, 0.0f}, {102500, 0.5f},
-                       {103000, 1.0f}, {103500, 1.0f}, {103999, 1.0f}};
-    for (const auto& row : table)
-        EXPECT_FLOAT_EQ(row.x, fade_at(row.e)) << "at " << row.e;
-    hand_out_next();
-    EXPECT_EQ(2, scene->view_index);
-    EXPECT_FLOAT_EQ(0.0f, fade_at(104000));
-    EXPECT_FLOAT_EQ(0.0f, fade_at(105999));
-    EXPECT_FLOAT_EQ(1.0f, fade_at(107000));
-    hand_out_next();
-    EXPECT_FLOAT_EQ(0.0f, fade_at(111000)) << "after the last melody nothing is left to fade to";
-    EXPECT_FLOAT_EQ(0.0f, fade_at(200000));
-}
-
-TEST_F(SceneVortex, the_tenth_melody_wraps_to_view_0_and_other_cues_are_ignored)
+TEST_F(SceneVortex, each_melody_moves_on_a_view_fading_in_the_second_before_the_next_and_the_tenth_wraps_to_0)
 {
     REQUIRE_GL_CONTEXT();
     std::vector<demo_event> melodies;
     for (int k = 0; k < 10; ++k)
-        melodies.push_back({MELODY, 270000 + 3478 * k});
+        melodies.push_back({MELODY, 100000 + 4000 * k});
     script(melodies);
-    for (int k = 1; k <= 10; ++k) {
+    EXPECT_FLOAT_EQ(0.0f, fade_at(99000)) << "before the first melody: view 0 without a fade";
+    hand_out_next();
+    EXPECT_EQ(1, scene->view_index);
+    // {show time, weight of the next view}: melodies at 100000 and 104000
+    // fade from 102000 to 103000.
+    const float table[][2] = {{100001, 0.0f}, {101000, 0.0f}, {102000, 0.0f}, {102500, 0.5f},
+                              {103000, 1.0f}, {103500, 1.0f}, {103999, 1.0f}};
+    for (const auto& row : table)
+        EXPECT_FLOAT_EQ(row[1], fade_at(int32_t(row[0]))) << "at " << row[0];
+    for (int k = 2; k <= 10; ++k) {
         hand_out_next();
         EXPECT_EQ(k % 10, scene->view_index) << "melody " << k;
     }
+    EXPECT_FLOAT_EQ(0.0f, fade_at(139000)) << "after the last melody nothing is left to fade to";
     EXPECT_EQ(MELODY, scene->melody_kind);
-    EXPECT_EQ(270000 + 3478 * 9, scene->melody_time);
     for (int32_t code = EVENT_CUE_FIRST; code <= EVENT_CUE_LAST; ++code) {
         if (code == MELODY)
             continue;
         const demo_event e = {code, 400000};
         scene->handle_event(&e);
     }
-    EXPECT_EQ(0, scene->view_index);
-    EXPECT_EQ(270000 + 3478 * 9, scene->melody_time);
+    EXPECT_EQ(0, scene->view_index) << "other cues are ignored";
+    EXPECT_EQ(136000, scene->melody_time);
 }
 
 TEST(SceneVortexFade, melodies_under_2_ms_apart_do_not_divide_by_zero)
@@ -180,7 +150,7 @@ TEST(SceneVortexFade, melodies_under_2_ms_apart_do_not_divide_by_zero)
     EXPECT_FLOAT_EQ(1.0f, vortex_fade(100001, MELODY, 100000, next));
 }
 
-TEST_F(SceneVortex, before_the_fade_the_frame_is_the_current_view_and_at_its_end_the_next)
+TEST_F(SceneVortex, before_the_fade_the_frame_is_the_current_view_at_its_end_the_next_and_it_borrows_no_new_targets)
 {
     REQUIRE_GL_CONTEXT();
     scene->init();
@@ -197,8 +167,14 @@ TEST_F(SceneVortex, before_the_fade_the_frame_is_the_current_view_and_at_its_end
     hand_out_next(); // view 1, the next melody at 104000
     EXPECT_EQ(view1, draw_frame(102000)) << "the fade has not started at 102000";
     EXPECT_EQ(view2, draw_frame(103000)) << "the fade is complete at 103000";
+    cRenderTargetManager* targets = get_rendertarget_manager();
+    const uint32_t outstanding = targets->get_outstanding(), pooled = targets->pooled_count();
     const std::vector<uint8_t> middle = draw_frame(102500);
-    EXPECT_EQ(view2, draw_frame(103000)) << "the fade is complete at 103000";
+    EXPECT_EQ(outstanding, targets->get_outstanding()) << "a frame gives its three targets back";
+    EXPECT_EQ(pooled, targets->pooled_count()) << "the pool had the three targets: none made";
+    GLint fbo = -1;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &fbo);
+    EXPECT_EQ(0, fbo);
     scene->exit();
 
     std::size_t lit = 0;
@@ -207,39 +183,10 @@ TEST_F(SceneVortex, before_the_fade_the_frame_is_the_current_view_and_at_its_end
     EXPECT_GT(lit, middle.size() / 4 / 50) << "arms and stripes show in the crossfade";
 }
 
-TEST_F(SceneVortex, a_frame_gives_its_three_targets_back_and_exit_restores_the_defaults)
-{
-    REQUIRE_GL_CONTEXT();
-    cRenderTargetManager* targets = get_rendertarget_manager();
-    scene->init();
-    const uint32_t outstanding = targets->get_outstanding();
-    const uint32_t pooled = targets->pooled_count();
-    draw_frame(280000);
-    EXPECT_EQ(outstanding, targets->get_outstanding());
-    EXPECT_EQ(pooled, targets->pooled_count()) << "the pool had the three targets: none made";
-    GLint fbo = -1;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &fbo);
-    EXPECT_EQ(0, fbo);
-    scene->exit();
-    GLboolean depth_mask = GL_FALSE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
-    EXPECT_TRUE(depth_mask);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_COLOR_MATERIAL));
-    GLint src = 0, dst = 0;
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(GL_SRC_ALPHA, src);
-    EXPECT_EQ(GL_ONE_MINUS_SRC_ALPHA, dst);
-    EXPECT_EQ("null_shader", get_shader_container()->current_shader);
-    EXPECT_EQ(GL_NO_ERROR, glGetError());
-}
-
 TEST(SceneVortexShow, captured_frames_at_a_melody_and_in_its_crossfade_show_a_picture_that_moves_and_log_no_error)
 {
     const SceneCapture run = capture_scene_frames({274800, 276956}, 1.0, 500);
-    if (!run.exited && run.log.empty())
-        GTEST_SKIP() << "no Xvfb for the capture";
+    SKIP_WITHOUT_X_SERVER(run);
     ASSERT_TRUE(capture_is_clean(run, 2, 2));
     EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
 }

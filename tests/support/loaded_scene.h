@@ -1,6 +1,6 @@
-// A test suite around one scene loaded from the show's data in the GL test
-// context: made and loaded once for the suite, deleted at its end. Without
-// a context scene stays null (the tests skip with REQUIRE_GL_CONTEXT).
+// A test fixture for one scene class: a single scene, loaded once for the
+// whole suite as the show loads it (null without a GL context), on the
+// suite's clock.
 #pragma once
 
 #include "support/gl_context.h"
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-template <class Scene>
+template <class SceneClass>
 class LoadedScene : public testing::Test
 {
 protected:
@@ -17,7 +17,7 @@ protected:
         if (!gl_test_context())
             return;
         use_show_environment();
-        scene = new Scene(&clock);
+        scene = new SceneClass(&clock);
         scene->load();
     }
     static void TearDownTestSuite()
@@ -27,9 +27,9 @@ protected:
     }
 
     static cClock clock;
-    static Scene* scene;
+    static SceneClass* scene;
 };
-template <class Scene>
-cClock LoadedScene<Scene>::clock;
-template <class Scene>
-Scene* LoadedScene<Scene>::scene = nullptr;
+template <class SceneClass>
+cClock LoadedScene<SceneClass>::clock;
+template <class SceneClass>
+SceneClass* LoadedScene<SceneClass>::scene = nullptr;
