@@ -69,8 +69,9 @@ TEST(DiamondEffects, only_technofx_technofx2_and_melody_enter_the_list_and_go_on
     for (const auto& row : table) {
         s.at(row.first);
         ASSERT_EQ(row.second, s.scene.effects.size()) << row.first;
-        if (row.second == 1)
+        if (row.second == 1) {
             EXPECT_EQ(MELODY, s.scene.effects.front().code);
+        }
     }
     EXPECT_FLOAT_EQ(1700.0f, diamond_effect_lifetime(LEAD));
     EXPECT_FLOAT_EQ(2147483648.0f, diamond_effect_lifetime(16));

@@ -267,8 +267,9 @@ TEST_F(Town, each_credit_quarter_lands_in_its_own_quarter_of_the_screen)
         }
         EXPECT_GT(change[q], 512.0 * 384.0 * 3.0 * 2.0) << "quarter " << q << " shows its credits";
         for (int k = 0; k < 4; ++k)
-            if (k != q)
+            if (k != q) {
                 EXPECT_LT(change[k] * 20.0, change[q]) << "quarter " << q << " leaves quarter " << k << " alone";
+            }
     }
     for (int32_t& t : scene->fadein_times)
         t = TOWN_NEVER;

@@ -50,8 +50,9 @@ TEST(SceneWildSpeakerEvents, a_beat_lights_eight_of_the_ten_equator_lights_for_3
         // The two left dark are five apart (j = 4 and j = 9 are skipped) and
         // move on by one light each beat.
         EXPECT_EQ(5, dark[1] - dark[0]) << "beat " << n;
-        if (previous_dark >= 0)
+        if (previous_dark >= 0) {
             EXPECT_EQ(10 + (previous_dark - 10 + 1) % 5, dark[0]) << "beat " << n;
+        }
         previous_dark = dark[0];
         s.at(t + 150);
         for (int i : lit) {
