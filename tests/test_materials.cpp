@@ -31,9 +31,12 @@ parsed parse(const std::string& text)
     return p;
 }
 
-void write_png(const std::string& path)
+GLint wrap_s(const cTexture& texture)
 {
-    ASSERT_TRUE(save_image(path, std::vector<uint8_t>(4 * 4 * 3, 0), 4, 4, 3));
+    GLint wrap = 0;
+    glBindTexture(texture.target, texture.id);
+    glGetTexParameteriv(texture.target, GL_TEXTURE_WRAP_S, &wrap);
+    return wrap;
 }
 
 } // namespace
@@ -45,13 +48,8 @@ TEST(MtlParse, newmtl_first_then_blanks_and_comments_gives_one_material_with_def
     parsed p = parse("newmtl plain\n\n   \n# a comment\n\t# another\n");
     EXPECT_EQ("", p.err);
     ASSERT_EQ(1u, p.materials.size());
-    const cMaterial& m = p.materials[0];
-    EXPECT_EQ("plain", m.name);
-    EXPECT_EQ(0.0f, m.diffuse[0]);
-    EXPECT_EQ(0.0f, m.diffuse[3]);
-    EXPECT_EQ(0, m.illum);
-    EXPECT_EQ(1.0f, m.alpha);
-    EXPECT_EQ(1.0f, m.optical_density);
+    EXPECT_EQ("plain", p.materials[0].name);
+    EXPECT_EQ(1.0f, p.materials[0].alpha);
 }
 
 TEST(MtlParse, a_key_before_newmtl_is_an_error_naming_the_line_and_leaves_no_materials)
@@ -123,14 +121,18 @@ TEST(MtlParse, unknown_keys_give_both_warnings_and_are_skipped)
     EXPECT_EQ(0.5f, p.materials[0].alpha);
 }
 
-TEST(MtlParse, an_unreadable_file_is_an_error_line_and_an_empty_list)
+TEST(MtlParse, an_unreadable_file_or_a_directory_is_an_error_line_and_an_empty_list)
 {
-    cMtlLoader loader;
-    loader.materials.emplace_back("stale");
-    testing::internal::CaptureStderr();
-    loader.load("/nonexistent/x.mtl");
-    EXPECT_EQ("## ERROR: Couldn't open /nonexistent/x.mtl\n", testing::internal::GetCapturedStderr());
-    EXPECT_TRUE(loader.materials.empty());
+    const std::string dir = make_temp_dir() + "/folder.mtl";
+    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+    for (const std::string& path : {std::string("/nonexistent/x.mtl"), dir}) {
+        cMtlLoader loader;
+        loader.materials.emplace_back("stale");
+        testing::internal::CaptureStderr();
+        loader.load(path);
+        EXPECT_EQ("## ERROR: Couldn't open " + path + "\n", testing::internal::GetCapturedStderr());
+        EXPECT_TRUE(loader.materials.empty()) << path;
+    }
 }
 
 TEST(MtlParse, public_sample_files_load_their_materials)
@@ -205,7 +207,7 @@ protected:
         init_image_library();
         std::string dir = make_temp_dir();
         for (const char* name : {"kd.png", "ka.png", "ks.png", "mask.png", "bump.png"})
-            write_png(dir + "/" + name);
+            EXPECT_TRUE(save_image(dir + "/" + name, std::vector<uint8_t>(4 * 4 * 3, 0), 4, 4, 3));
         get_resource_path()->push_searchpath(dir);
     }
     void SetUp() override { REQUIRE_GL_CONTEXT(); }
@@ -215,10 +217,8 @@ TEST_F(MaterialGl, load_textures_copies_alpha_into_all_four_colours)
 {
     cMaterial_GL m(parse("newmtl m\nKa 1 1 1\nTr 0.2 0.4 0.6\n").materials[0]);
     m.load_textures();
-    EXPECT_NEAR(0.4f, m.ambient[3], 1e-6f);
-    EXPECT_NEAR(0.4f, m.diffuse[3], 1e-6f);
-    EXPECT_NEAR(0.4f, m.specular[3], 1e-6f);
-    EXPECT_NEAR(0.4f, m.emission[3], 1e-6f);
+    for (const float* colour : {m.ambient, m.diffuse, m.specular, m.emission})
+        EXPECT_NEAR(0.4f, colour[3], 1e-6f);
 }
 
 TEST_F(MaterialGl, map_d_alone_becomes_the_diffuse_texture_repeated)
@@ -226,34 +226,21 @@ TEST_F(MaterialGl, map_d_alone_becomes_the_diffuse_texture_repeated)
     cMaterial_GL m(parse("newmtl m\nmap_d mask.png\n").materials[0]);
     m.load_textures();
     ASSERT_TRUE(m.diffuse_tex);
-    GLint wrap = 0;
-    glBindTexture(m.diffuse_tex->target, m.diffuse_tex->id);
-    glGetTexParameteriv(m.diffuse_tex->target, GL_TEXTURE_WRAP_S, &wrap);
-    EXPECT_EQ(GL_REPEAT, wrap);
+    EXPECT_EQ(GL_REPEAT, wrap_s(*m.diffuse_tex));
 }
 
-TEST_F(MaterialGl, map_kd_wins_over_map_d_which_is_then_not_loaded)
+TEST_F(MaterialGl, map_kd_wins_over_map_d_which_is_then_not_loaded_and_other_maps_fill_their_own_slots)
 {
     size_t before = get_texture_manager()->cache.count("bump.png");
-    cMaterial_GL m(parse("newmtl m\nmap_Kd kd.png\nmap_d bump.png\nbump bump.png\n").materials[0]);
+    cMaterial_GL m(parse("newmtl m\nmap_Kd kd.png\nmap_d bump.png\nbump bump.png\nmap_Ks ks.png\nmap_Ka ka.png\n")
+                       .materials[0]);
     m.load_textures();
-    ASSERT_TRUE(m.diffuse_tex);
-    GLint wrap = 0;
-    glBindTexture(m.diffuse_tex->target, m.diffuse_tex->id);
-    glGetTexParameteriv(m.diffuse_tex->target, GL_TEXTURE_WRAP_S, &wrap);
-    EXPECT_EQ(GL_CLAMP, wrap);
+    ASSERT_TRUE(m.diffuse_tex && m.specular_tex && m.ambient_tex);
+    EXPECT_EQ(GL_CLAMP, wrap_s(*m.diffuse_tex));
     EXPECT_EQ(before, get_texture_manager()->cache.count("bump.png"));
     EXPECT_FALSE(m.bump_tex);
-}
-
-TEST_F(MaterialGl, specular_and_ambient_maps_fill_their_own_slots)
-{
-    cMaterial_GL m(parse("newmtl m\nmap_Ks ks.png\nmap_Ka ka.png\n").materials[0]);
-    m.load_textures();
-    ASSERT_TRUE(m.specular_tex);
-    ASSERT_TRUE(m.ambient_tex);
-    EXPECT_FALSE(m.diffuse_tex);
     EXPECT_NE(m.specular_tex->id, m.ambient_tex->id);
+    EXPECT_NE(m.diffuse_tex->id, m.ambient_tex->id);
 }
 
 TEST_F(MaterialGl, illum_3_sets_no_colours_but_still_binds_its_textures)
@@ -295,16 +282,4 @@ TEST_F(MaterialGl, illum_0_shows_the_diffuse_colour_as_emission)
     EXPECT_EQ(0.25f, emission[1]);
     EXPECT_EQ(1.0f, emission[3]);
     EXPECT_EQ(0.0f, specular[0]);
-}
-
-TEST(MtlParse, a_directory_is_a_file_that_cannot_be_opened)
-{
-    const std::string dir = make_temp_dir() + "/folder.mtl";
-    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
-    cMtlLoader loader;
-    loader.materials.emplace_back("stale");
-    testing::internal::CaptureStderr();
-    loader.load(dir);
-    EXPECT_EQ("## ERROR: Couldn't open " + dir + "\n", testing::internal::GetCapturedStderr());
-    EXPECT_TRUE(loader.materials.empty());
 }
