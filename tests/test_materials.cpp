@@ -41,8 +41,6 @@ GLint wrap_s(const cTexture& texture)
 
 } // namespace
 
-// --- parsing -------------------------------------------------------------------------
-
 TEST(MtlParse, newmtl_first_then_blanks_and_comments_gives_one_material_with_defaults)
 {
     parsed p = parse("newmtl plain\n\n   \n# a comment\n\t# another\n");
@@ -62,16 +60,7 @@ TEST(MtlParse, a_key_before_newmtl_is_an_error_naming_the_line_and_leaves_no_mat
         << p.err;
 }
 
-TEST(MtlParse, tr_averages_its_three_values_and_a_later_d_overrides_it)
-{
-    parsed p = parse("newmtl glass\nTr 0.2 0.4 0.6\n");
-    ASSERT_EQ(1u, p.materials.size());
-    EXPECT_NEAR(0.4f, p.materials[0].alpha, 1e-6f);
-    p = parse("newmtl glass\nTr 0.2 0.4 0.6\nd 1\n");
-    EXPECT_EQ(1.0f, p.materials[0].alpha);
-}
-
-TEST(MtlParse, ka_sets_rgb_and_keeps_the_alpha)
+TEST(MtlParse, colour_keys_set_rgb_and_keep_the_alpha_tr_averages_and_a_later_d_overrides_it)
 {
     parsed p = parse("newmtl m\nKa 0.1 0.2 0.3\nKd 1 1 1\nKs 0.5 0.5 0.5\nNs 12\nillum 2\nNi 1.45\n");
     const cMaterial& m = p.materials[0];
@@ -82,6 +71,12 @@ TEST(MtlParse, ka_sets_rgb_and_keeps_the_alpha)
     EXPECT_EQ(12.0f, m.shininess);
     EXPECT_EQ(2, m.illum);
     EXPECT_FLOAT_EQ(1.45f, m.optical_density);
+
+    p = parse("newmtl glass\nTr 0.2 0.4 0.6\n");
+    ASSERT_EQ(1u, p.materials.size());
+    EXPECT_NEAR(0.4f, p.materials[0].alpha, 1e-6f);
+    p = parse("newmtl glass\nTr 0.2 0.4 0.6\nd 1\n");
+    EXPECT_EQ(1.0f, p.materials[0].alpha);
 }
 
 TEST(MtlParse, map_keys_take_the_file_name_after_their_options)
@@ -156,8 +151,6 @@ TEST(MtlParse, public_sample_files_load_their_materials)
         EXPECT_TRUE(m.diffuse_map.empty() || m.diffuse_map[0] != '-') << m.name << ": " << m.diffuse_map;
 }
 
-// --- copies -----------------------------------------------------------------------------
-
 TEST(MaterialCopies, copy_construction_keeps_the_name_but_not_emission_or_textures)
 {
     cMaterial_GL a("a");
@@ -194,8 +187,6 @@ TEST(MaterialCopies, assignment_keeps_the_target_name_and_gives_it_its_own_equal
     EXPECT_EQ("b", b.name);
     EXPECT_EQ(3.0f, b.shininess);
 }
-
-// --- textures and GL state ----------------------------------------------------------------
 
 class MaterialGl : public testing::Test
 {

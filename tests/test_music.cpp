@@ -96,8 +96,6 @@ protected:
 
 } // namespace
 
-// --- opening ----------------------------------------------------------------------
-
 TEST_F(Music, length_line_names_the_path_and_whole_milliseconds)
 {
     cSoundModule_fmod music;
@@ -141,8 +139,6 @@ TEST_F(Music, unknown_modes_are_reported_and_skipped)
     EXPECT_THAT(err, testing::HasSubstr("sound_module.cpp, line: "));
     EXPECT_EQ(nullptr, music.stream);
 }
-
-// --- what reaches the device --------------------------------------------------------
 
 TEST_F(Music, device_periods_of_at_most_512_frames_hand_out_the_plain_decode_across_ring_wraps)
 {
@@ -237,8 +233,6 @@ TEST_F(Music, skip_moves_the_stream_and_drops_what_was_decoded_ahead)
     EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin() + 2 * 66150));
     EXPECT_EQ(1500 + 2048 * 1000 / 44100, music.get_time());
 }
-
-// --- playback on SDL's audio thread -------------------------------------------------
 
 TEST_F(Music, play_runs_the_stream_on_the_audio_thread_and_close_stops_it_while_playing)
 {

@@ -117,9 +117,7 @@ cPostBlur Post::blur_pass;
 
 } // namespace
 
-// --- blur ---------------------------------------------------------------------------
-
-TEST_F(Post, blur_in_place_blurs_without_turning_or_mirroring_and_returns_its_temporary)
+TEST_F(Post, blur_in_place_or_into_another_target_blurs_without_turning_or_mirroring_and_returns_its_temporary)
 {
     cTmpRenderTarget t = manager->get_tmp_rt(RTT_QUATER, false);
     const int w = t->width, h = t->height; // 256 x 192
@@ -145,24 +143,19 @@ TEST_F(Post, blur_in_place_blurs_without_turning_or_mirroring_and_returns_its_te
         EXPECT_LT(edge, 200);
     }
     EXPECT_EQ(0, red_at(p, *t, w - 100, h - 10)) << "bounded kernel";
-}
 
-TEST_F(Post, blur_into_another_target_leaves_the_source_as_it_was)
-{
+    // Into another target, the source stays as it was: the block's middle
+    // (50, 25) of 512 x 384 lands at (25, 12) of 256 x 192.
     cTmpRenderTarget src = manager->get_tmp_rt(RTT_HALF, false);
-    cTmpRenderTarget dst = manager->get_tmp_rt(RTT_QUATER, false);
     paint(*src, 0, 0, 100, 50, 1.0f); // bottom-left
-    blur_pass.blur(*src, *dst);
+    blur_pass.blur(*src, *t);
     std::vector<unsigned char> s = read(*src);
-    std::vector<unsigned char> d = read(*dst);
+    p = read(*t);
     EXPECT_EQ(255, red_at(s, *src, 99, 49));
     EXPECT_EQ(0, red_at(s, *src, 100, 49));
-    // The block's middle (50, 25) of 512 x 384 lands at (25, 12) of 256 x 192.
-    EXPECT_GT(red_at(d, *dst, 25, 12), 200);
-    EXPECT_EQ(0.0, quadrant_mean(d, *dst, 1, 1));
+    EXPECT_GT(red_at(p, *t, 25, 12), 200);
+    EXPECT_EQ(0.0, quadrant_mean(p, *t, 1, 1));
 }
-
-// --- levels, colour dodge, glow ----------------------------------------------------------
 
 TEST_F(Post, levels_keeps_white_drops_mid_grey_and_keeps_the_picture_upright)
 {
@@ -216,8 +209,6 @@ TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_makes_none)
               testing::internal::GetCapturedStdout());
 }
 
-// --- blend -----------------------------------------------------------------------------
-
 TEST_F(Post, blend_modes_pick_their_shaders_and_mode_0_keeps_the_bound_one)
 {
     cRenderTarget_fbo a(8, 4, false), b(8, 4, false), dst(8, 4, false);
@@ -243,8 +234,6 @@ TEST_F(Post, blend_modes_pick_their_shaders_and_mode_0_keeps_the_bound_one)
     std::vector<unsigned char> p = read(dst);
     EXPECT_NEAR(191, red_at(p, dst, 1, 1), 3) << "drawn with the shader bound before";
 }
-
-// --- state -------------------------------------------------------------------------------
 
 TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices)
 {

@@ -25,8 +25,6 @@
 
 namespace {
 
-// --- time ---------------------------------------------------------------------
-
 TEST(SceneTime, show_time_event_age_and_frame_time_are_differences_of_the_clock)
 {
     cClock c;
@@ -39,7 +37,7 @@ TEST(SceneTime, show_time_event_age_and_frame_time_are_differences_of_the_clock)
     EXPECT_EQ(20, frame_time(&c));
 }
 
-TEST(SceneTime, ramp_rises_from_the_event_and_holds_at_one_after_its_length)
+TEST(SceneTime, ramp_smoothstep_and_clamps_stay_in_their_bounds_and_hold_at_the_ends)
 {
     EXPECT_FLOAT_EQ(0.0f, ramp01(-50, 300));
     EXPECT_FLOAT_EQ(0.0f, ramp01(0, 300));
@@ -47,27 +45,19 @@ TEST(SceneTime, ramp_rises_from_the_event_and_holds_at_one_after_its_length)
     EXPECT_FLOAT_EQ(1.0f, ramp01(300, 300));
     EXPECT_FLOAT_EQ(1.0f, ramp01(100000, 300));
     EXPECT_FLOAT_EQ(1.0f, ramp01(5, 0)); // no length: already over, never a division by zero
-}
 
-TEST(SceneTime, smoothstep_is_flat_at_both_ends_and_symmetric_about_the_middle)
-{
     EXPECT_FLOAT_EQ(0.0f, smoothstep(0.0f));
     EXPECT_FLOAT_EQ(1.0f, smoothstep(1.0f));
     EXPECT_FLOAT_EQ(0.5f, smoothstep(0.5f));
     EXPECT_FLOAT_EQ(0.15625f, smoothstep(0.25f));
     EXPECT_FLOAT_EQ(1.0f - smoothstep(0.25f), smoothstep(0.75f));
-}
 
-TEST(SceneTime, clamps_keep_values_inside_their_bounds)
-{
     EXPECT_FLOAT_EQ(0.0f, clamp01(-0.5f));
     EXPECT_FLOAT_EQ(0.3f, clamp01(0.3f));
     EXPECT_FLOAT_EQ(1.0f, clamp01(7.0f));
     EXPECT_FLOAT_EQ(3.0f, clampf(5.0f, -2.0f, 3.0f));
     EXPECT_FLOAT_EQ(-2.0f, clampf(-9.0f, -2.0f, 3.0f));
 }
-
-// --- the scene light ------------------------------------------------------------
 
 TEST(SceneLight, colour_lights_diffuse_and_specular_and_both_ambients_go_black)
 {
@@ -112,8 +102,6 @@ TEST(SceneLight, position_is_placed_by_the_modelview_current_when_applied)
     EXPECT_FLOAT_EQ(-2.0f, eye[2]);
     EXPECT_FLOAT_EQ(1.0f, eye[3]);
 }
-
-// --- loading ----------------------------------------------------------------------
 
 // One triangle with one material group.
 cMeshObj_data one_triangle()
@@ -249,8 +237,6 @@ TEST_F(SceneLoad, a_missing_camera_path_stays_empty_and_loading_goes_on)
     EXPECT_TRUE(scene.loaded);
     EXPECT_EQ(paths_before, get_resource_path()->paths.size()) << "no directory named, none pushed";
 }
-
-// --- the overlay --------------------------------------------------------------------
 
 TEST(Overlay, layer_is_the_window_size_times_the_scale_truncated_and_exists_at_once)
 {

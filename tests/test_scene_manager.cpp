@@ -82,8 +82,6 @@ protected:
 
 } // namespace
 
-// --- dispatch: when events fall due, switches, cues and other codes ----------------
-
 TEST_F(SceneManager, dispatch_follows_the_queue_and_the_frame_times)
 {
     struct step
@@ -211,15 +209,6 @@ void dispatch_quit_then_s100()
     std::cerr << "still running" << std::endl;
 }
 
-TEST(SceneManagerExit, quit_ends_the_process_with_code_0_before_later_events_of_its_time)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(dispatch_quit_then_s100(), testing::ExitedWithCode(0),
-                testing::Not(testing::HasSubstr("unhandled")));
-}
-
-// --- lifecycle ----------------------------------------------------------------------
-
 TEST(SceneManagerLifecycle, destructor_deletes_every_scene_and_the_fallback)
 {
     Log log;
@@ -248,8 +237,6 @@ TEST_F(SceneManager, start_sets_the_time_origin_and_reports_playback)
     EXPECT_EQ(7000, manager_.clock.now);
     EXPECT_EQ(0, manager_.clock.show_time());
 }
-
-// --- with a GL context ----------------------------------------------------------------
 
 // Each presented frame of the loading phase takes a quarter of a second of
 // the virtual counter: a slow display, so the fade is only a few frames.
@@ -293,8 +280,6 @@ TEST(SceneManagerGl, grey_scene_clears_to_mid_grey)
         EXPECT_NEAR(128, pixel[c], 1) << c;
     EXPECT_EQ(255, pixel[3]);
 }
-
-// --- scripts that can only play wrong ------------------------------------------------
 
 TEST_F(SceneManager, a_script_without_switch_or_quit_or_with_a_late_quit_is_warned_about_once)
 {
@@ -355,9 +340,12 @@ void dispatch_around_the_music_end()
     std::cerr << "still playing at 3001" << std::endl;
 }
 
-TEST(SceneManagerExit, without_a_quit_event_the_show_ends_with_code_0_when_the_music_ends)
+TEST(SceneManagerExit, quit_or_without_it_the_music_end_ends_the_process_with_code_0)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A quit goes before later events of its time.
+    EXPECT_EXIT(dispatch_quit_then_s100(), testing::ExitedWithCode(0),
+                testing::Not(testing::HasSubstr("unhandled")));
     EXPECT_EXIT(dispatch_around_the_music_end(), testing::ExitedWithCode(0),
                 "cSceneManager::init\nstill playing at 3000\n$");
 }

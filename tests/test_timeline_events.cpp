@@ -68,8 +68,6 @@ const char* const UNKNOWN_TOKEN_SUFFIX = " in cEventQueue_factory::eventtoken_pa
 
 } // namespace
 
-// --- tokens -----------------------------------------------------------------------
-
 TEST(EventTokens, cue_scene_and_quit_words_give_their_codes_comparing_whole_words)
 {
     const struct
@@ -101,19 +99,14 @@ TEST(EventTokens, unknown_words_warn_and_give_minus_one_comments_and_leading_dig
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
 }
 
-// --- times ------------------------------------------------------------------------
-
-TEST(EventTimes, separators_are_interchangeable_and_fields_have_no_range_limits)
+TEST(EventTimes, separators_are_interchangeable_fields_unlimited_and_short_or_over_32_bit_times_rejected)
 {
     EXPECT_EQ(65250, time_of("0:01:05,250"));
     EXPECT_EQ(65250, time_of("0:1:5:250"));
     EXPECT_EQ(65250, time_of("0,1,5,250"));
     EXPECT_EQ(75 * 60000 + 90 * 1000 + 1500, time_of("0:75:90,1500"));
     EXPECT_EQ(2 * 3600000 + 3 * 60000 + 4 * 1000 + 5, time_of("2:3:4,5"));
-}
 
-TEST(EventTimes, fewer_than_four_numbers_or_a_sum_beyond_32_bits_are_rejected)
-{
     for (const char* text : {"", "1", "0:1", "0:1:5", "0:1:5,", "a:b:c,d", ",,,", "1000:0:0,0" /* 3.6e9 ms */}) {
         std::vector<char> buffer(text, text + std::string(text).size() + 1);
         bool ok = true;
@@ -122,18 +115,13 @@ TEST(EventTimes, fewer_than_four_numbers_or_a_sum_beyond_32_bits_are_rejected)
     }
 }
 
-// --- lines ------------------------------------------------------------------------
-
-TEST(EventLines, leading_blanks_and_trailing_text_do_not_matter)
+TEST(EventLines, leading_blanks_and_trailing_text_do_not_matter_and_blank_comment_and_number_lines_are_silent)
 {
     EXPECT_EQ((demo_event{16, 1000}), parse("beat 0:0:1,0"));
     EXPECT_EQ((demo_event{16, 1000}), parse(" \t  beat\t0:0:1,0\r\n"));
     EXPECT_EQ((demo_event{16, 1000}), parse("beat 0:0:1,0 # first"));
     EXPECT_EQ((demo_event{13, 2500}), parse("s100 0:0:2,500"));
-}
 
-TEST(EventLines, blank_comment_and_number_lines_yield_nothing_silently)
-{
     for (const char* line : {"", "   \t ", "\n", "#intro", "# s00 0:0:0,0", "12 beat 0:0:1,0"}) {
         std::string err;
         EXPECT_EQ(NO_EVENT, parse(line, &err)) << line;
@@ -156,8 +144,6 @@ TEST(EventLines, a_missing_short_or_signed_time_is_rejected_with_a_warning_namin
                   err);
     }
 }
-
-// --- files ------------------------------------------------------------------------
 
 TEST_F(ScriptFile, script_is_read_sorted_by_time_with_warnings_for_unknown_words)
 {
@@ -204,9 +190,7 @@ TEST_F(ScriptFile, a_missing_file_or_a_directory_gives_no_queue_and_the_error_li
     }
 }
 
-// --- queue ------------------------------------------------------------------------
-
-TEST(EventQueue, next_due_hands_out_only_events_strictly_before_t_and_moves_forward)
+TEST(EventQueue, next_due_hands_out_events_strictly_before_t_and_find_looks_ahead_without_moving)
 {
     cEventQueue queue;
     queue.events = {{16, 100}, {17, 100}, {30, 200}};
@@ -216,11 +200,8 @@ TEST(EventQueue, next_due_hands_out_only_events_strictly_before_t_and_moves_forw
     EXPECT_EQ(nullptr, queue.next_due(200));
     EXPECT_EQ(30, queue.next_due(201)->code);
     EXPECT_EQ(nullptr, queue.next_due(1 << 30));
-}
 
-TEST(EventQueue, find_looks_ahead_from_the_cursor_without_moving_it)
-{
-    cEventQueue queue;
+    queue = cEventQueue();
     queue.events = {{1, 100}, {16, 200}, {1, 300}};
     EXPECT_EQ((demo_event{1, 100}), queue.find(1));
     queue.next_due(101);
