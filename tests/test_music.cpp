@@ -113,7 +113,7 @@ TEST_F(Music, length_line_names_the_path_and_whole_milliseconds)
     EXPECT_EQ("# fmod loaded stream \"" + sample + "\" [length: 24002ms]\n", load_line(music, sample));
 }
 
-TEST_F(Music, files_that_cannot_be_opened_and_tracker_module_mode_end_the_process_with_code_1)
+TEST_F(Music, unopenable_files_and_tracker_module_mode_end_the_process_with_code_1_unknown_modes_are_skipped)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(load_alone(dir_ + "/missing.ogg"), testing::ExitedWithCode(1), "^## ERROR: No such file or directory\n$");
@@ -123,11 +123,7 @@ TEST_F(Music, files_that_cannot_be_opened_and_tracker_module_mode_end_the_proces
     EXPECT_EXIT(load_alone(text), testing::ExitedWithCode(1), "^## ERROR: [^\n]+\n$");
     std::string path = tone("tone.ogg", 44100, 2, 0.2);
     EXPECT_EXIT(load_alone(path, cSoundModule_fmod::MODE_MODULE), testing::ExitedWithCode(1), "^## ERROR: ");
-}
 
-TEST_F(Music, unknown_modes_are_reported_and_skipped)
-{
-    std::string path = tone("tone.ogg", 44100, 2, 0.2);
     cSoundModule_fmod music;
     music.mode = 7;
     testing::internal::CaptureStderr();

@@ -140,7 +140,7 @@ TEST(RenderTarget, end_inside_another_target_returns_to_the_window_with_the_oute
     EXPECT_EQ(static_cast<GLint>(W), viewport()[2]);
 }
 
-TEST(RenderTarget, destructor_deletes_its_texture_with_or_without_depth)
+TEST(RenderTarget, destructor_deletes_its_texture_and_an_incomplete_framebuffer_is_reported_with_its_size)
 {
     REQUIRE_GL_CONTEXT();
     for (bool depth : {false, true}) {
@@ -153,11 +153,7 @@ TEST(RenderTarget, destructor_deletes_its_texture_with_or_without_depth)
         }
         EXPECT_FALSE(glIsTexture(texture)) << "depth " << depth;
     }
-}
 
-TEST(RenderTarget, an_incomplete_framebuffer_is_reported_with_its_size)
-{
-    REQUIRE_GL_CONTEXT();
     testing::internal::CaptureStderr();
     {
         cRenderTarget_fbo empty(0, 0, false);
@@ -277,16 +273,13 @@ TEST_F(RenderTargetPool, classes_without_a_size_are_refused_with_an_empty_handle
     EXPECT_EQ(statistics(9, 9), finish());
 }
 
-TEST(RenderTargetManager, size_names_cover_the_table_and_nothing_else)
+TEST(RenderTargetManager, size_names_cover_the_table_and_the_global_manager_is_made_once_and_remade_after_destruction)
 {
+    REQUIRE_GL_CONTEXT();
     const char* const names[] = {"OOOPS", "RTT_DOUBLE", "RTT_NONE", "RTT_FULL", "RTT_HALF", "OOOPS", "RTT_QUATER"};
     for (int size = -2; size <= 4; ++size)
         EXPECT_EQ(names[size + 2], size_name(size)) << size;
-}
 
-TEST(RenderTargetManager, the_global_manager_is_made_once_and_remade_after_destruction)
-{
-    REQUIRE_GL_CONTEXT();
     testing::internal::CaptureStdout();
     cRenderTargetManager* first = get_rendertarget_manager();
     EXPECT_EQ(first, get_rendertarget_manager());

@@ -59,7 +59,7 @@ TEST(SceneTime, ramp_smoothstep_and_clamps_stay_in_their_bounds_and_hold_at_the_
     EXPECT_FLOAT_EQ(-2.0f, clampf(-9.0f, -2.0f, 3.0f));
 }
 
-TEST(SceneLight, colour_lights_diffuse_and_specular_and_both_ambients_go_black)
+TEST(SceneLight, colour_lights_diffuse_and_specular_ambients_go_black_and_position_is_placed_by_the_modelview)
 {
     REQUIRE_GL_CONTEXT();
     const float grey[4] = {0.3f, 0.3f, 0.3f, 1.0f};
@@ -80,19 +80,15 @@ TEST(SceneLight, colour_lights_diffuse_and_specular_and_both_ambients_go_black)
         EXPECT_EQ(std::make_pair(colour[i], colour[i]), std::make_pair(diffuse[i], specular[i])) << i;
         EXPECT_EQ(std::make_pair(0.0f, 0.0f), std::make_pair(ambient[i], model_ambient[i])) << i;
     }
-}
 
-TEST(SceneLight, position_is_placed_by_the_modelview_current_when_applied)
-{
-    REQUIRE_GL_CONTEXT();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
     glTranslatef(10.0f, 0.0f, -5.0f);
-    cSceneLight light;
+    cSceneLight placed;
     const float at[4] = {1.0f, 2.0f, 3.0f, 1.0f};
-    std::copy(at, at + 4, light.position);
-    light.apply_position();
+    std::copy(at, at + 4, placed.position);
+    placed.apply_position();
     glPopMatrix();
 
     float eye[4];
