@@ -2,7 +2,6 @@
 #include "core/resource_path.h"
 #include "mesh_files/material.h"
 
-#include <IL/il.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sstream>
@@ -145,7 +144,7 @@ TEST(MtlParse, public_sample_files_load_their_materials)
         EXPECT_TRUE(m.diffuse_map.empty() || m.diffuse_map[0] != '-') << m.name << ": " << m.diffuse_map;
 }
 
-TEST(MaterialCopies, copy_construction_keeps_the_name_but_not_emission_or_textures)
+TEST(MaterialCopies, copies_keep_colours_but_not_emission_or_textures_and_assignment_keeps_the_name_and_copies_handles)
 {
     cMaterial_GL a("a");
     a.diffuse[0] = 0.5f;
@@ -156,30 +155,27 @@ TEST(MaterialCopies, copy_construction_keeps_the_name_but_not_emission_or_textur
     EXPECT_EQ(0.5f, b.diffuse[0]);
     EXPECT_EQ(0.0f, b.emission[0]);
     EXPECT_FALSE(b.diffuse_tex);
-}
 
-TEST(MaterialCopies, assignment_keeps_the_target_name_and_gives_it_its_own_equal_handles)
-{
-    cMaterial_GL a("a"), b("b");
-    a.specular[1] = 0.25f;
-    a.emission[2] = 0.75f;
-    a.ambient_tex.reset(new cTexture(GL_TEXTURE_RECTANGLE_ARB, 7));
-    b.diffuse_tex.reset(new cTexture(GL_TEXTURE_2D, 9));
-    b = a;
-    EXPECT_EQ("b", b.name);
-    EXPECT_EQ(0.25f, b.specular[1]);
-    EXPECT_EQ(0.75f, b.emission[2]);
-    ASSERT_TRUE(b.ambient_tex);
-    EXPECT_NE(a.ambient_tex.get(), b.ambient_tex.get());
-    EXPECT_EQ(GLenum(GL_TEXTURE_RECTANGLE_ARB), b.ambient_tex->target);
-    EXPECT_EQ(7u, b.ambient_tex->id);
-    EXPECT_FALSE(b.diffuse_tex);
+    cMaterial_GL c("c"), d("d");
+    c.specular[1] = 0.25f;
+    c.emission[2] = 0.75f;
+    c.ambient_tex.reset(new cTexture(GL_TEXTURE_RECTANGLE_ARB, 7));
+    d.diffuse_tex.reset(new cTexture(GL_TEXTURE_2D, 9));
+    d = c;
+    EXPECT_EQ("d", d.name);
+    EXPECT_EQ(0.25f, d.specular[1]);
+    EXPECT_EQ(0.75f, d.emission[2]);
+    ASSERT_TRUE(d.ambient_tex);
+    EXPECT_NE(c.ambient_tex.get(), d.ambient_tex.get());
+    EXPECT_EQ(GLenum(GL_TEXTURE_RECTANGLE_ARB), d.ambient_tex->target);
+    EXPECT_EQ(7u, d.ambient_tex->id);
+    EXPECT_FALSE(d.diffuse_tex);
 
     cMaterial plain("plain");
     plain.shininess = 3.0f;
-    static_cast<cMaterial&>(b) = plain; // through the virtual slot
-    EXPECT_EQ("b", b.name);
-    EXPECT_EQ(3.0f, b.shininess);
+    static_cast<cMaterial&>(d) = plain; // through the virtual slot
+    EXPECT_EQ("d", d.name);
+    EXPECT_EQ(3.0f, d.shininess);
 }
 
 class MaterialGl : public testing::Test
@@ -206,29 +202,26 @@ TEST_F(MaterialGl, load_textures_copies_alpha_into_all_four_colours)
         EXPECT_NEAR(0.4f, colour[3], 1e-6f);
 }
 
-TEST_F(MaterialGl, map_d_alone_becomes_the_diffuse_texture_repeated)
+TEST_F(MaterialGl, map_d_alone_is_the_diffuse_texture_repeated_map_kd_wins_over_it_and_other_maps_fill_their_slots)
 {
     cMaterial_GL m(parse("newmtl m\nmap_d mask.png\n").materials[0]);
     m.load_textures();
     ASSERT_TRUE(m.diffuse_tex);
     EXPECT_EQ(GL_REPEAT, wrap_s(*m.diffuse_tex));
-}
 
-TEST_F(MaterialGl, map_kd_wins_over_map_d_which_is_then_not_loaded_and_other_maps_fill_their_own_slots)
-{
     size_t before = get_texture_manager()->cache.count("bump.png");
-    cMaterial_GL m(parse("newmtl m\nmap_Kd kd.png\nmap_d bump.png\nbump bump.png\nmap_Ks ks.png\nmap_Ka ka.png\n")
+    cMaterial_GL k(parse("newmtl m\nmap_Kd kd.png\nmap_d bump.png\nbump bump.png\nmap_Ks ks.png\nmap_Ka ka.png\n")
                        .materials[0]);
-    m.load_textures();
-    ASSERT_TRUE(m.diffuse_tex && m.specular_tex && m.ambient_tex);
-    EXPECT_EQ(GL_CLAMP, wrap_s(*m.diffuse_tex));
+    k.load_textures();
+    ASSERT_TRUE(k.diffuse_tex && k.specular_tex && k.ambient_tex);
+    EXPECT_EQ(GL_CLAMP, wrap_s(*k.diffuse_tex));
     EXPECT_EQ(before, get_texture_manager()->cache.count("bump.png"));
-    EXPECT_FALSE(m.bump_tex);
-    EXPECT_NE(m.specular_tex->id, m.ambient_tex->id);
-    EXPECT_NE(m.diffuse_tex->id, m.ambient_tex->id);
+    EXPECT_FALSE(k.bump_tex);
+    EXPECT_NE(k.specular_tex->id, k.ambient_tex->id);
+    EXPECT_NE(k.diffuse_tex->id, k.ambient_tex->id);
 }
 
-TEST_F(MaterialGl, illum_3_sets_no_colours_but_still_binds_its_textures)
+TEST_F(MaterialGl, illum_3_sets_no_colours_but_binds_its_textures_and_illum_0_shows_the_diffuse_as_emission)
 {
     cMaterial_GL m(parse("newmtl m\nillum 3\nKd 1 0 0\nmap_Kd kd.png\n").materials[0]);
     m.load_textures();
@@ -252,15 +245,12 @@ TEST_F(MaterialGl, illum_3_sets_no_colours_but_still_binds_its_textures)
     EXPECT_EQ(1.0f, diffuse[1]); // the diffuse texture's white
     EXPECT_EQ(GLint(m.diffuse_tex->id), bound);
     EXPECT_TRUE(enabled);
-}
 
-TEST_F(MaterialGl, illum_0_shows_the_diffuse_colour_as_emission)
-{
-    cMaterial_GL m(parse("newmtl m\nillum 0\nKd 0.5 0.25 1\n").materials[0]);
-    m.load_textures();
+    cMaterial_GL unlit(parse("newmtl m\nillum 0\nKd 0.5 0.25 1\n").materials[0]);
+    unlit.load_textures();
     glPushAttrib(GL_LIGHTING_BIT);
-    m.apply();
-    float emission[4], specular[4];
+    unlit.apply();
+    float specular[4];
     glGetMaterialfv(GL_FRONT, GL_EMISSION, emission);
     glGetMaterialfv(GL_BACK, GL_SPECULAR, specular);
     glPopAttrib();
@@ -268,3 +258,4 @@ TEST_F(MaterialGl, illum_0_shows_the_diffuse_colour_as_emission)
     EXPECT_EQ(1.0f, emission[3]);
     EXPECT_EQ(0.0f, specular[0]);
 }
+

@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unistd.h>
 #include <vector>
 
 namespace {
