@@ -81,7 +81,7 @@ std::string statistics(int made, int max)
 
 } // namespace
 
-TEST(RenderTarget, create_leaves_nothing_bound)
+TEST(RenderTarget, create_leaves_nothing_bound_and_end_inside_another_target_returns_to_the_window)
 {
     REQUIRE_GL_CONTEXT();
     clear_gl_errors();
@@ -94,6 +94,19 @@ TEST(RenderTarget, create_leaves_nothing_bound)
     glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &texture);
     EXPECT_EQ(0, texture);
     EXPECT_EQ(GL_NO_ERROR, glGetError());
+
+    cRenderTarget_fbo outer(200, 100, false);
+    cRenderTarget_fbo inner(50, 40, false);
+    outer.create();
+    inner.create();
+    outer.begin();
+    inner.begin();
+    inner.end();
+    EXPECT_EQ(200, viewport()[2]);
+    EXPECT_EQ(100, viewport()[3]);
+    EXPECT_EQ(0, bound_framebuffer());
+    outer.end();
+    EXPECT_EQ(static_cast<GLint>(W), viewport()[2]);
 }
 
 TEST(RenderTarget, begin_and_end_restore_viewport_and_draw_buffer_and_extent_is_its_size)
@@ -121,23 +134,6 @@ TEST(RenderTarget, begin_and_end_restore_viewport_and_draw_buffer_and_extent_is_
     EXPECT_EQ(draw_buffer_before, draw_buffer);
     EXPECT_EQ(0, bound_framebuffer());
     glViewport(0, 0, W, H);
-}
-
-TEST(RenderTarget, end_inside_another_target_returns_to_the_window_with_the_outer_viewport)
-{
-    REQUIRE_GL_CONTEXT();
-    cRenderTarget_fbo outer(200, 100, false);
-    cRenderTarget_fbo inner(50, 40, false);
-    outer.create();
-    inner.create();
-    outer.begin();
-    inner.begin();
-    inner.end();
-    EXPECT_EQ(200, viewport()[2]);
-    EXPECT_EQ(100, viewport()[3]);
-    EXPECT_EQ(0, bound_framebuffer());
-    outer.end();
-    EXPECT_EQ(static_cast<GLint>(W), viewport()[2]);
 }
 
 TEST(RenderTarget, destructor_deletes_its_texture_and_an_incomplete_framebuffer_is_reported_with_its_size)
