@@ -156,7 +156,7 @@ TEST_F(Post, blur_in_place_or_into_another_target_blurs_without_turning_or_mirro
     EXPECT_EQ(0.0, quadrant_mean(p, *t, 1, 1));
 }
 
-TEST_F(Post, levels_keeps_white_drops_mid_grey_and_keeps_the_picture_upright)
+TEST_F(Post, levels_keeps_white_drops_mid_grey_upright_and_color_dodge_draws_into_the_current_target)
 {
     cRenderTarget_fbo src(64, 48, false), dst(32, 24, false);
     created({&src, &dst});
@@ -169,10 +169,7 @@ TEST_F(Post, levels_keeps_white_drops_mid_grey_and_keeps_the_picture_upright)
     EXPECT_EQ(255, red_at(p, dst, 28, 21));
     EXPECT_EQ(0, red_at(p, dst, 3, 3));
     EXPECT_EQ(0, red_at(p, dst, 3, 21));
-}
 
-TEST_F(Post, color_dodge_draws_into_the_current_target_and_leaves_unit_0_active)
-{
     cRenderTarget_fbo a(16, 8, false), b(16, 8, false), out(16, 8, false);
     created({&a, &b, &out});
     paint(a, 0, 0, 16, 8, 0.25f);
@@ -183,7 +180,7 @@ TEST_F(Post, color_dodge_draws_into_the_current_target_and_leaves_unit_0_active)
     dodge.color_dodge(a, b);
     out.end();
     EXPECT_EQ(GL_TEXTURE0, GlState::now().active_unit);
-    std::vector<unsigned char> p = read(out);
+    p = read(out);
     EXPECT_NEAR(64, red_at(p, out, 2, 4), 2) << "dodged by black: unchanged";
     EXPECT_NEAR(128, red_at(p, out, 13, 4), 3) << "0.25 / (1 - 0.5)";
 }

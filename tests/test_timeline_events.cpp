@@ -142,7 +142,7 @@ TEST(EventLines, a_missing_short_or_signed_time_is_rejected_with_a_warning_namin
     }
 }
 
-TEST_F(ScriptFile, script_is_read_sorted_by_time_with_warnings_for_unknown_words)
+TEST_F(ScriptFile, script_is_read_sorted_with_unknown_words_warned_and_crlf_a_last_line_or_an_empty_file_are_read)
 {
     write("#intro\n"
           "s00     0:00:00,000\n"
@@ -160,10 +160,7 @@ TEST_F(ScriptFile, script_is_read_sorted_by_time_with_warnings_for_unknown_words
     EXPECT_EQ(std::string("# warning, unknown token Beat") + UNKNOWN_TOKEN_SUFFIX +
                   "# warning, unknown token s13" + UNKNOWN_TOKEN_SUFFIX,
               err);
-}
 
-TEST_F(ScriptFile, empty_files_crlf_lines_and_a_last_line_without_newline_are_read)
-{
     const struct
     {
         const char* content;
