@@ -194,14 +194,6 @@ protected:
     void SetUp() override { REQUIRE_GL_CONTEXT(); }
 };
 
-TEST_F(MaterialGl, load_textures_copies_alpha_into_all_four_colours)
-{
-    cMaterial_GL m(parse("newmtl m\nKa 1 1 1\nTr 0.2 0.4 0.6\n").materials[0]);
-    m.load_textures();
-    for (const float* colour : {m.ambient, m.diffuse, m.specular, m.emission})
-        EXPECT_NEAR(0.4f, colour[3], 1e-6f);
-}
-
 TEST_F(MaterialGl, map_d_alone_is_the_diffuse_texture_repeated_map_kd_wins_over_it_and_other_maps_fill_their_slots)
 {
     cMaterial_GL m(parse("newmtl m\nmap_d mask.png\n").materials[0]);
@@ -257,5 +249,11 @@ TEST_F(MaterialGl, illum_3_sets_no_colours_but_binds_its_textures_and_illum_0_sh
     EXPECT_EQ(0.25f, emission[1]);
     EXPECT_EQ(1.0f, emission[3]);
     EXPECT_EQ(0.0f, specular[0]);
+
+    // Loading copies the alpha into all four colours.
+    cMaterial_GL glass(parse("newmtl m\nKa 1 1 1\nTr 0.2 0.4 0.6\n").materials[0]);
+    glass.load_textures();
+    for (const float* colour : {glass.ambient, glass.diffuse, glass.specular, glass.emission})
+        EXPECT_NEAR(0.4f, colour[3], 1e-6f);
 }
 

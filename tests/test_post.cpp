@@ -185,7 +185,7 @@ TEST_F(Post, levels_keeps_white_drops_mid_grey_upright_and_color_dodge_draws_int
     EXPECT_NEAR(128, red_at(p, out, 13, 4), 3) << "0.25 / (1 - 0.5)";
 }
 
-TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_makes_none)
+TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_blend_modes_pick_their_shaders)
 {
     cTmpRenderTarget src = manager->get_tmp_rt(RTT_FULL, true);
     paint(*src, 0, 0, 200, 100, 1.0f);
@@ -203,10 +203,7 @@ TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_makes_none)
     glow.glow(*src);
     EXPECT_EQ("# performance-warning: allocated rendertarget runtime: RTT_QUATER\n",
               testing::internal::GetCapturedStdout());
-}
 
-TEST_F(Post, blend_modes_pick_their_shaders_and_mode_0_keeps_the_bound_one)
-{
     cRenderTarget_fbo a(8, 4, false), b(8, 4, false), dst(8, 4, false);
     created({&a, &b, &dst});
     paint(a, 0, 0, 8, 4, 0.25f);

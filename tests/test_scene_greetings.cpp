@@ -178,20 +178,7 @@ TEST_F(Greetings, each_flight_ends_in_front_of_its_screen_looking_at_its_middle)
     }
 }
 
-TEST_F(Greetings, screens_show_scene_12_while_it_is_not_current_and_no_logo_before_the_first_event)
-{
-    REQUIRE_GL_CONTEXT();
-    ASSERT_NE(get_scene_manager()->current, static_cast<cScene*>(green));
-    scene->greeting_count = -1;
-    const int before = green->draws;
-    const std::vector<uint8_t> p = picture_at(0.5f);
-    EXPECT_EQ(before + 1, green->draws);
-    for (size_t i = 0; i < p.size(); i += 4)
-        ASSERT_EQ((std::vector<uint8_t>{0, 255, 0}), std::vector<uint8_t>(&p[i], &p[i + 3])) << i / 4;
-    EXPECT_EQ(GL_NO_ERROR, glGetError());
-}
-
-TEST_F(Greetings, logo_slides_from_right_to_left_over_the_picture_during_a_greeting)
+TEST_F(Greetings, logo_slides_right_to_left_during_a_greeting_and_screens_show_scene_12_without_logo_before_the_first)
 {
     REQUIRE_GL_CONTEXT();
     scene->greeting_count = 0;
@@ -219,6 +206,15 @@ TEST_F(Greetings, logo_slides_from_right_to_left_over_the_picture_during_a_greet
     logo_columns(picture_at(0.5f), &first_mid, &last_mid);
     EXPECT_EQ(-1, last_mid);
     scene->greeting_count = -1;
+
+    ASSERT_NE(get_scene_manager()->current, static_cast<cScene*>(green));
+    scene->greeting_count = -1;
+    const int before = green->draws;
+    const std::vector<uint8_t> p = picture_at(0.5f);
+    EXPECT_EQ(before + 1, green->draws);
+    for (size_t i = 0; i < p.size(); i += 4)
+        ASSERT_EQ((std::vector<uint8_t>{0, 255, 0}), std::vector<uint8_t>(&p[i], &p[i + 3])) << i / 4;
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 
 TEST_F(Greetings, fade_is_black_at_the_ends_of_a_greeting_and_almost_clear_at_its_peak)

@@ -148,18 +148,25 @@ TEST_F(SceneManager, a_long_frame_fires_every_event_of_the_gap_in_order)
               log_);
 }
 
-TEST_F(SceneManager, update_ticks_the_clock_then_dispatches_then_updates_the_current_scene)
+TEST_F(SceneManager, update_ticks_the_clock_then_dispatches_then_updates_the_current_scene_which_draw_needs)
 {
     add_scenes(1);
     script({{0, 50}});
     start_virtual_clock();
     manager_.update();
     EXPECT_TRUE(log_.empty()); // nothing current, nothing due at 0 ms
+    for (int frame = 0; frame < 2; ++frame) { // without a current scene, draw warns every frame
+        testing::internal::CaptureStderr();
+        manager_.draw_current();
+        EXPECT_EQ("# warning, no scene selected in cSceneManager::draw_current\n", testing::internal::GetCapturedStderr());
+    }
     platform_advance_virtual_counter(60 * 1000);
     manager_.update();
     EXPECT_EQ(60, manager_.clock.show_time());
     EXPECT_EQ(60, manager_.clock.now - manager_.clock.prev);
     EXPECT_EQ(Log({"s0 init", "s0 update"}), log_);
+    manager_.draw_current();
+    EXPECT_EQ("s0 draw", log_.back());
 }
 
 TEST_F(SceneManager, switch_to_an_unregistered_index_makes_the_grey_scene_current_without_init)
@@ -181,21 +188,6 @@ TEST_F(SceneManager, switch_to_an_unregistered_index_makes_the_grey_scene_curren
               "## ERROR: tried to switch to scene7, but it's not added. In cSceneManager::process_demo_events\n",
               err);
     EXPECT_EQ(first, manager_.dummy);
-}
-
-TEST_F(SceneManager, without_a_current_scene_draw_warns_every_frame)
-{
-    for (int frame = 0; frame < 2; ++frame) {
-        testing::internal::CaptureStderr();
-        manager_.draw_current();
-        EXPECT_EQ("# warning, no scene selected in cSceneManager::draw_current\n",
-                  testing::internal::GetCapturedStderr());
-    }
-    add_scenes(1);
-    script({{0, 1}});
-    dispatch_at(2);
-    manager_.draw_current();
-    EXPECT_EQ("s0 draw", log_.back());
 }
 
 // Dispatches a script whose quit is followed by another event of its time.
