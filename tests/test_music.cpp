@@ -112,7 +112,7 @@ TEST_F(Music, length_line_names_the_path_and_whole_milliseconds)
     EXPECT_EQ("# fmod loaded stream \"" + sample + "\" [length: 24002ms]\n", load_line(music, sample));
 }
 
-TEST_F(Music, unopenable_files_and_tracker_module_mode_end_the_process_with_code_1_unknown_modes_are_skipped)
+TEST_F(Music, unopenable_files_and_tracker_modules_end_the_process_with_code_1_unknown_modes_are_skipped_error_texts)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(load_alone(dir_ + "/missing.ogg"), testing::ExitedWithCode(1), "^## ERROR: No such file or directory\n$");
@@ -133,6 +133,11 @@ TEST_F(Music, unopenable_files_and_tracker_module_mode_end_the_process_with_code
     EXPECT_THAT(err, testing::StartsWith("## ERROR, unhandled case in "));
     EXPECT_THAT(err, testing::HasSubstr("sound_module.cpp, line: "));
     EXPECT_EQ(nullptr, music.stream);
+
+    EXPECT_EQ("No errors", fmod_error_string(0));
+    EXPECT_EQ("No such file or directory", fmod_error_string(2));
+    EXPECT_EQ("The file is not an Ogg Vorbis stream", fmod_error_string(-132));
+    EXPECT_EQ("Unknown error", fmod_error_string(-9999));
 }
 
 TEST_F(Music, device_periods_of_at_most_512_frames_hand_out_the_plain_decode_across_ring_wraps)
@@ -244,12 +249,4 @@ TEST_F(Music, play_runs_the_stream_on_the_audio_thread_and_close_stops_it_while_
     EXPECT_EQ(nullptr, music.stream);
     EXPECT_EQ(0, music.get_time());
     music.close(); // twice is harmless
-}
-
-TEST(MusicErrors, error_texts_cover_system_and_decoder_codes)
-{
-    EXPECT_EQ("No errors", fmod_error_string(0));
-    EXPECT_EQ("No such file or directory", fmod_error_string(2));
-    EXPECT_EQ("The file is not an Ogg Vorbis stream", fmod_error_string(-132));
-    EXPECT_EQ("Unknown error", fmod_error_string(-9999));
 }

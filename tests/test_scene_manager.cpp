@@ -308,7 +308,6 @@ TEST_F(SceneManager, a_script_without_switch_or_quit_or_with_a_late_quit_is_warn
     // (Dispatched before the check, which makes the music's end the show's.)
     delete manager_.queue;
     manager_.queue = nullptr;
-    manager_.music_end_ms = -1;
     add_scenes(1);
     EXPECT_EQ("", dispatch_at(100000));
     EXPECT_EQ(nullptr, manager_.current);
