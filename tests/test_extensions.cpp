@@ -95,7 +95,7 @@ TEST(HasExtension, matches_whole_words_only)
     EXPECT_TRUE(has_extension("  GL_X   GL_Y  ", "GL_Y")); // runs of spaces
 }
 
-TEST_F(ExtensionLoader, a_complete_driver_warns_about_nothing_and_fetches_every_group)
+TEST_F(ExtensionLoader, a_complete_driver_fetches_every_group_and_unfetchable_entry_points_are_reported)
 {
     EXPECT_EQ("", load(extensions_without({})));
     EXPECT_EQ(8u, fetched_from_group(1));
@@ -109,47 +109,43 @@ TEST_F(ExtensionLoader, a_complete_driver_warns_about_nothing_and_fetches_every_
     EXPECT_EQ("glBindBufferARB", g_fetched.front());
     EXPECT_EQ("glMultiTexCoord1dARB", g_fetched[12]);
     EXPECT_EQ("glMultiTexCoord4svARB", g_fetched[43]);
-}
 
-TEST_F(ExtensionLoader, entry_points_that_cannot_be_fetched_are_reported_and_loading_goes_on)
-{
     g_unavailable = {"glMapBufferARB", "glDrawRangeElements"};
     std::string err = load(extensions_without({}));
     EXPECT_EQ("glMapBufferARB not initialized\nglDrawRangeElements not initialized\n", err);
     EXPECT_EQ(nullptr, mvk_glMapBufferARB);
 }
 
-TEST_F(ExtensionLoader, rectangle_textures_fall_back_to_the_ext_name)
+TEST_F(ExtensionLoader, optional_extensions_warn_and_their_groups_are_skipped_or_still_fetched)
 {
-    EXPECT_EQ("", load(extensions_without({"GL_EXT_texture_rectangle"})));
-    EXPECT_EQ("# WARNING: GL_ARB_texture_rectangle not supported\n",
-              load(extensions_without({"GL_ARB_texture_rectangle"})));
-    EXPECT_EQ("# WARNING: GL_ARB_texture_rectangle not supported\n"
-              "# WARNING: GL_EXT_texture_rectangle not supported\n",
-              load(extensions_without({"GL_ARB_texture_rectangle", "GL_EXT_texture_rectangle"})));
-}
-
-TEST_F(ExtensionLoader, point_parameters_warn_but_are_always_fetched)
-{
-    EXPECT_EQ("# WARNING: GL_ARB_point_parameters not supported\n",
-              load(extensions_without({"GL_ARB_point_parameters"})));
-    EXPECT_EQ(2u, fetched_from_group(8));
-    EXPECT_EQ("# WARNING: GL_ARB_point_parameters not supported\n"
-              "# WARNING: GL_EXT_point_parameters not supported\n",
-              load(extensions_without({"GL_ARB_point_parameters", "GL_EXT_point_parameters"})));
-    EXPECT_EQ(2u, fetched_from_group(8));
-}
-
-TEST_F(ExtensionLoader, optional_groups_warn_and_skip_or_still_fetch)
-{
-    EXPECT_EQ("# WARNING: GL_ARB_texture_compression not supported\n",
-              load(extensions_without({"GL_ARB_texture_compression"})));
-    EXPECT_EQ(0u, fetched_from_group(3));
-    EXPECT_EQ("# WARNING: GL_ARB_draw_buffers not supported\n", load(extensions_without({"GL_ARB_draw_buffers"})));
-    EXPECT_EQ(18u, fetched_from_group(7));
-    EXPECT_EQ("# WARNING: EXT_texture_lod_bias not supported\n"
-              "# WARNING: GL_ARB_texture_non_power_of_two not supported!\n",
-              load(extensions_without({"GL_EXT_texture_lod_bias", "GL_ARB_texture_non_power_of_two"})));
+    const struct
+    {
+        std::set<std::string> missing;
+        std::string warnings;
+        int group;            // a group whose fetched count is checked, 0: none
+        size_t fetched;
+    } cases[] = {
+        // Rectangle textures fall back to the EXT name.
+        {{"GL_EXT_texture_rectangle"}, "", 0, 0},
+        {{"GL_ARB_texture_rectangle"}, "# WARNING: GL_ARB_texture_rectangle not supported\n", 0, 0},
+        {{"GL_ARB_texture_rectangle", "GL_EXT_texture_rectangle"},
+         "# WARNING: GL_ARB_texture_rectangle not supported\n# WARNING: GL_EXT_texture_rectangle not supported\n", 0, 0},
+        // Point parameters warn but are always fetched.
+        {{"GL_ARB_point_parameters"}, "# WARNING: GL_ARB_point_parameters not supported\n", 8, 2},
+        {{"GL_ARB_point_parameters", "GL_EXT_point_parameters"},
+         "# WARNING: GL_ARB_point_parameters not supported\n# WARNING: GL_EXT_point_parameters not supported\n", 8, 2},
+        {{"GL_ARB_texture_compression"}, "# WARNING: GL_ARB_texture_compression not supported\n", 3, 0},
+        {{"GL_ARB_draw_buffers"}, "# WARNING: GL_ARB_draw_buffers not supported\n", 7, 18},
+        {{"GL_EXT_texture_lod_bias", "GL_ARB_texture_non_power_of_two"},
+         "# WARNING: EXT_texture_lod_bias not supported\n# WARNING: GL_ARB_texture_non_power_of_two not supported!\n",
+         0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.warnings, load(extensions_without(c.missing))) << *c.missing.begin();
+        if (c.group) {
+            EXPECT_EQ(c.fetched, fetched_from_group(c.group)) << *c.missing.begin();
+        }
+    }
 }
 
 TEST_F(ExtensionLoader, missing_required_extensions_end_the_show_with_their_codes)

@@ -2,7 +2,6 @@
 #include "core/resource_path.h"
 #include "mesh_files/material.h"
 
-#include <IL/il.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sstream>
@@ -31,32 +30,25 @@ parsed parse(const std::string& text)
     return p;
 }
 
-void write_png(const std::string& path)
+GLint wrap_s(const cTexture& texture)
 {
-    ASSERT_TRUE(save_image(path, std::vector<uint8_t>(4 * 4 * 3, 0), 4, 4, 3));
+    GLint wrap = 0;
+    glBindTexture(texture.target, texture.id);
+    glGetTexParameteriv(texture.target, GL_TEXTURE_WRAP_S, &wrap);
+    return wrap;
 }
 
 } // namespace
 
-// --- parsing -------------------------------------------------------------------------
-
-TEST(MtlParse, newmtl_first_then_blanks_and_comments_gives_one_material_with_defaults)
+TEST(MtlParse, newmtl_first_then_blanks_and_comments_give_one_material_and_a_key_before_newmtl_is_an_error)
 {
     parsed p = parse("newmtl plain\n\n   \n# a comment\n\t# another\n");
     EXPECT_EQ("", p.err);
     ASSERT_EQ(1u, p.materials.size());
-    const cMaterial& m = p.materials[0];
-    EXPECT_EQ("plain", m.name);
-    EXPECT_EQ(0.0f, m.diffuse[0]);
-    EXPECT_EQ(0.0f, m.diffuse[3]);
-    EXPECT_EQ(0, m.illum);
-    EXPECT_EQ(1.0f, m.alpha);
-    EXPECT_EQ(1.0f, m.optical_density);
-}
+    EXPECT_EQ("plain", p.materials[0].name);
+    EXPECT_EQ(1.0f, p.materials[0].alpha);
 
-TEST(MtlParse, a_key_before_newmtl_is_an_error_naming_the_line_and_leaves_no_materials)
-{
-    parsed p = parse("Kd 1 0 0\nnewmtl late\n");
+    p = parse("Kd 1 0 0\nnewmtl late\n");
     EXPECT_TRUE(p.materials.empty());
     EXPECT_NE(std::string::npos, p.err.find("## ERROR in ")) << p.err;
     EXPECT_NE(std::string::npos,
@@ -64,16 +56,7 @@ TEST(MtlParse, a_key_before_newmtl_is_an_error_naming_the_line_and_leaves_no_mat
         << p.err;
 }
 
-TEST(MtlParse, tr_averages_its_three_values_and_a_later_d_overrides_it)
-{
-    parsed p = parse("newmtl glass\nTr 0.2 0.4 0.6\n");
-    ASSERT_EQ(1u, p.materials.size());
-    EXPECT_NEAR(0.4f, p.materials[0].alpha, 1e-6f);
-    p = parse("newmtl glass\nTr 0.2 0.4 0.6\nd 1\n");
-    EXPECT_EQ(1.0f, p.materials[0].alpha);
-}
-
-TEST(MtlParse, ka_sets_rgb_and_keeps_the_alpha)
+TEST(MtlParse, colour_keys_set_rgb_and_keep_the_alpha_tr_averages_and_a_later_d_overrides_it)
 {
     parsed p = parse("newmtl m\nKa 0.1 0.2 0.3\nKd 1 1 1\nKs 0.5 0.5 0.5\nNs 12\nillum 2\nNi 1.45\n");
     const cMaterial& m = p.materials[0];
@@ -84,6 +67,12 @@ TEST(MtlParse, ka_sets_rgb_and_keeps_the_alpha)
     EXPECT_EQ(12.0f, m.shininess);
     EXPECT_EQ(2, m.illum);
     EXPECT_FLOAT_EQ(1.45f, m.optical_density);
+
+    p = parse("newmtl glass\nTr 0.2 0.4 0.6\n");
+    ASSERT_EQ(1u, p.materials.size());
+    EXPECT_NEAR(0.4f, p.materials[0].alpha, 1e-6f);
+    p = parse("newmtl glass\nTr 0.2 0.4 0.6\nd 1\n");
+    EXPECT_EQ(1.0f, p.materials[0].alpha);
 }
 
 TEST(MtlParse, map_keys_take_the_file_name_after_their_options)
@@ -99,7 +88,7 @@ TEST(MtlParse, map_keys_take_the_file_name_after_their_options)
     EXPECT_EQ("mask.png", m.dissolve_map);
 }
 
-TEST(MtlParse, keys_missing_their_values_are_skipped_with_a_warning)
+TEST(MtlParse, keys_missing_their_values_or_unknown_are_skipped_with_warnings)
 {
     parsed p = parse("newmtl m\nKa 0.5 0.5\nmap_Kd -o 1\nillum\nd\nnewmtl\nKd 1 1 1\n");
     ASSERT_EQ(1u, p.materials.size());
@@ -112,25 +101,26 @@ TEST(MtlParse, keys_missing_their_values_are_skipped_with_a_warning)
         EXPECT_NE(std::string::npos, p.err.find("# WARNING: missing value encountered in \"test.mtl\" line " +
                                                 std::to_string(line) + ". Skipping...\n"))
             << line << ": " << p.err;
-}
 
-TEST(MtlParse, unknown_keys_give_both_warnings_and_are_skipped)
-{
-    parsed p = parse("newmtl m\nKe 1 1 1\nd 0.5\n");
+    p = parse("newmtl m\nKe 1 1 1\nd 0.5\n");
     EXPECT_EQ("# WARNING, unknown token \"Ke\"\n"
               "# WARNING: unknown token encountered in \"test.mtl\" line 2. Skipping...\n",
               p.err);
     EXPECT_EQ(0.5f, p.materials[0].alpha);
 }
 
-TEST(MtlParse, an_unreadable_file_is_an_error_line_and_an_empty_list)
+TEST(MtlParse, an_unreadable_file_or_a_directory_is_an_error_line_and_an_empty_list)
 {
-    cMtlLoader loader;
-    loader.materials.emplace_back("stale");
-    testing::internal::CaptureStderr();
-    loader.load("/nonexistent/x.mtl");
-    EXPECT_EQ("## ERROR: Couldn't open /nonexistent/x.mtl\n", testing::internal::GetCapturedStderr());
-    EXPECT_TRUE(loader.materials.empty());
+    const std::string dir = make_temp_dir() + "/folder.mtl";
+    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+    for (const std::string& path : {std::string("/nonexistent/x.mtl"), dir}) {
+        cMtlLoader loader;
+        loader.materials.emplace_back("stale");
+        testing::internal::CaptureStderr();
+        loader.load(path);
+        EXPECT_EQ("## ERROR: Couldn't open " + path + "\n", testing::internal::GetCapturedStderr());
+        EXPECT_TRUE(loader.materials.empty()) << path;
+    }
 }
 
 TEST(MtlParse, public_sample_files_load_their_materials)
@@ -154,9 +144,7 @@ TEST(MtlParse, public_sample_files_load_their_materials)
         EXPECT_TRUE(m.diffuse_map.empty() || m.diffuse_map[0] != '-') << m.name << ": " << m.diffuse_map;
 }
 
-// --- copies -----------------------------------------------------------------------------
-
-TEST(MaterialCopies, copy_construction_keeps_the_name_but_not_emission_or_textures)
+TEST(MaterialCopies, copies_keep_colours_but_not_emission_or_textures_and_assignment_keeps_the_name_and_copies_handles)
 {
     cMaterial_GL a("a");
     a.diffuse[0] = 0.5f;
@@ -167,33 +155,28 @@ TEST(MaterialCopies, copy_construction_keeps_the_name_but_not_emission_or_textur
     EXPECT_EQ(0.5f, b.diffuse[0]);
     EXPECT_EQ(0.0f, b.emission[0]);
     EXPECT_FALSE(b.diffuse_tex);
-}
 
-TEST(MaterialCopies, assignment_keeps_the_target_name_and_gives_it_its_own_equal_handles)
-{
-    cMaterial_GL a("a"), b("b");
-    a.specular[1] = 0.25f;
-    a.emission[2] = 0.75f;
-    a.ambient_tex.reset(new cTexture(GL_TEXTURE_RECTANGLE_ARB, 7));
-    b.diffuse_tex.reset(new cTexture(GL_TEXTURE_2D, 9));
-    b = a;
-    EXPECT_EQ("b", b.name);
-    EXPECT_EQ(0.25f, b.specular[1]);
-    EXPECT_EQ(0.75f, b.emission[2]);
-    ASSERT_TRUE(b.ambient_tex);
-    EXPECT_NE(a.ambient_tex.get(), b.ambient_tex.get());
-    EXPECT_EQ(GLenum(GL_TEXTURE_RECTANGLE_ARB), b.ambient_tex->target);
-    EXPECT_EQ(7u, b.ambient_tex->id);
-    EXPECT_FALSE(b.diffuse_tex);
+    cMaterial_GL c("c"), d("d");
+    c.specular[1] = 0.25f;
+    c.emission[2] = 0.75f;
+    c.ambient_tex.reset(new cTexture(GL_TEXTURE_RECTANGLE_ARB, 7));
+    d.diffuse_tex.reset(new cTexture(GL_TEXTURE_2D, 9));
+    d = c;
+    EXPECT_EQ("d", d.name);
+    EXPECT_EQ(0.25f, d.specular[1]);
+    EXPECT_EQ(0.75f, d.emission[2]);
+    ASSERT_TRUE(d.ambient_tex);
+    EXPECT_NE(c.ambient_tex.get(), d.ambient_tex.get());
+    EXPECT_EQ(GLenum(GL_TEXTURE_RECTANGLE_ARB), d.ambient_tex->target);
+    EXPECT_EQ(7u, d.ambient_tex->id);
+    EXPECT_FALSE(d.diffuse_tex);
 
     cMaterial plain("plain");
     plain.shininess = 3.0f;
-    static_cast<cMaterial&>(b) = plain; // through the virtual slot
-    EXPECT_EQ("b", b.name);
-    EXPECT_EQ(3.0f, b.shininess);
+    static_cast<cMaterial&>(d) = plain; // through the virtual slot
+    EXPECT_EQ("d", d.name);
+    EXPECT_EQ(3.0f, d.shininess);
 }
-
-// --- textures and GL state ----------------------------------------------------------------
 
 class MaterialGl : public testing::Test
 {
@@ -205,58 +188,32 @@ protected:
         init_image_library();
         std::string dir = make_temp_dir();
         for (const char* name : {"kd.png", "ka.png", "ks.png", "mask.png", "bump.png"})
-            write_png(dir + "/" + name);
+            EXPECT_TRUE(save_image(dir + "/" + name, std::vector<uint8_t>(4 * 4 * 3, 0), 4, 4, 3));
         get_resource_path()->push_searchpath(dir);
     }
     void SetUp() override { REQUIRE_GL_CONTEXT(); }
 };
 
-TEST_F(MaterialGl, load_textures_copies_alpha_into_all_four_colours)
-{
-    cMaterial_GL m(parse("newmtl m\nKa 1 1 1\nTr 0.2 0.4 0.6\n").materials[0]);
-    m.load_textures();
-    EXPECT_NEAR(0.4f, m.ambient[3], 1e-6f);
-    EXPECT_NEAR(0.4f, m.diffuse[3], 1e-6f);
-    EXPECT_NEAR(0.4f, m.specular[3], 1e-6f);
-    EXPECT_NEAR(0.4f, m.emission[3], 1e-6f);
-}
-
-TEST_F(MaterialGl, map_d_alone_becomes_the_diffuse_texture_repeated)
+TEST_F(MaterialGl, map_d_alone_is_the_diffuse_texture_repeated_map_kd_wins_over_it_and_other_maps_fill_their_slots)
 {
     cMaterial_GL m(parse("newmtl m\nmap_d mask.png\n").materials[0]);
     m.load_textures();
     ASSERT_TRUE(m.diffuse_tex);
-    GLint wrap = 0;
-    glBindTexture(m.diffuse_tex->target, m.diffuse_tex->id);
-    glGetTexParameteriv(m.diffuse_tex->target, GL_TEXTURE_WRAP_S, &wrap);
-    EXPECT_EQ(GL_REPEAT, wrap);
-}
+    EXPECT_EQ(GL_REPEAT, wrap_s(*m.diffuse_tex));
 
-TEST_F(MaterialGl, map_kd_wins_over_map_d_which_is_then_not_loaded)
-{
     size_t before = get_texture_manager()->cache.count("bump.png");
-    cMaterial_GL m(parse("newmtl m\nmap_Kd kd.png\nmap_d bump.png\nbump bump.png\n").materials[0]);
-    m.load_textures();
-    ASSERT_TRUE(m.diffuse_tex);
-    GLint wrap = 0;
-    glBindTexture(m.diffuse_tex->target, m.diffuse_tex->id);
-    glGetTexParameteriv(m.diffuse_tex->target, GL_TEXTURE_WRAP_S, &wrap);
-    EXPECT_EQ(GL_CLAMP, wrap);
+    cMaterial_GL k(parse("newmtl m\nmap_Kd kd.png\nmap_d bump.png\nbump bump.png\nmap_Ks ks.png\nmap_Ka ka.png\n")
+                       .materials[0]);
+    k.load_textures();
+    ASSERT_TRUE(k.diffuse_tex && k.specular_tex && k.ambient_tex);
+    EXPECT_EQ(GL_CLAMP, wrap_s(*k.diffuse_tex));
     EXPECT_EQ(before, get_texture_manager()->cache.count("bump.png"));
-    EXPECT_FALSE(m.bump_tex);
+    EXPECT_FALSE(k.bump_tex);
+    EXPECT_NE(k.specular_tex->id, k.ambient_tex->id);
+    EXPECT_NE(k.diffuse_tex->id, k.ambient_tex->id);
 }
 
-TEST_F(MaterialGl, specular_and_ambient_maps_fill_their_own_slots)
-{
-    cMaterial_GL m(parse("newmtl m\nmap_Ks ks.png\nmap_Ka ka.png\n").materials[0]);
-    m.load_textures();
-    ASSERT_TRUE(m.specular_tex);
-    ASSERT_TRUE(m.ambient_tex);
-    EXPECT_FALSE(m.diffuse_tex);
-    EXPECT_NE(m.specular_tex->id, m.ambient_tex->id);
-}
-
-TEST_F(MaterialGl, illum_3_sets_no_colours_but_still_binds_its_textures)
+TEST_F(MaterialGl, illum_3_sets_no_colours_but_binds_its_textures_and_illum_0_shows_the_diffuse_as_emission)
 {
     cMaterial_GL m(parse("newmtl m\nillum 3\nKd 1 0 0\nmap_Kd kd.png\n").materials[0]);
     m.load_textures();
@@ -280,31 +237,23 @@ TEST_F(MaterialGl, illum_3_sets_no_colours_but_still_binds_its_textures)
     EXPECT_EQ(1.0f, diffuse[1]); // the diffuse texture's white
     EXPECT_EQ(GLint(m.diffuse_tex->id), bound);
     EXPECT_TRUE(enabled);
-}
 
-TEST_F(MaterialGl, illum_0_shows_the_diffuse_colour_as_emission)
-{
-    cMaterial_GL m(parse("newmtl m\nillum 0\nKd 0.5 0.25 1\n").materials[0]);
-    m.load_textures();
+    cMaterial_GL unlit(parse("newmtl m\nillum 0\nKd 0.5 0.25 1\n").materials[0]);
+    unlit.load_textures();
     glPushAttrib(GL_LIGHTING_BIT);
-    m.apply();
-    float emission[4], specular[4];
+    unlit.apply();
+    float specular[4];
     glGetMaterialfv(GL_FRONT, GL_EMISSION, emission);
     glGetMaterialfv(GL_BACK, GL_SPECULAR, specular);
     glPopAttrib();
     EXPECT_EQ(0.25f, emission[1]);
     EXPECT_EQ(1.0f, emission[3]);
     EXPECT_EQ(0.0f, specular[0]);
+
+    // Loading copies the alpha into all four colours.
+    cMaterial_GL glass(parse("newmtl m\nKa 1 1 1\nTr 0.2 0.4 0.6\n").materials[0]);
+    glass.load_textures();
+    for (const float* colour : {glass.ambient, glass.diffuse, glass.specular, glass.emission})
+        EXPECT_NEAR(0.4f, colour[3], 1e-6f);
 }
 
-TEST(MtlParse, a_directory_is_a_file_that_cannot_be_opened)
-{
-    const std::string dir = make_temp_dir() + "/folder.mtl";
-    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
-    cMtlLoader loader;
-    loader.materials.emplace_back("stale");
-    testing::internal::CaptureStderr();
-    loader.load(dir);
-    EXPECT_EQ("## ERROR: Couldn't open " + dir + "\n", testing::internal::GetCapturedStderr());
-    EXPECT_TRUE(loader.materials.empty());
-}

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -26,14 +25,15 @@ void pause_ms(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Pulls frames output frames through mix() as the audio callback would,
-// waiting for the decoder instead of taking the silence of a dry ring.
-std::vector<int16_t> pull(cSoundModule_fmod& music, long frames)
+// Pulls frames output frames through mix() in chunks of at most chunk
+// frames as the audio callback would, waiting for the decoder as the prefill
+// in play() does instead of taking the silence of a ring merely behind.
+std::vector<int16_t> pull(cSoundModule_fmod& music, long frames, long chunk_frames = CHUNK_FRAMES)
 {
     std::vector<int16_t> out;
-    std::vector<int16_t> chunk(CHUNK_FRAMES * MUSIC_CHANNELS);
+    std::vector<int16_t> chunk(chunk_frames * MUSIC_CHANNELS);
     for (int waited = 0; long(out.size()) < frames * MUSIC_CHANNELS && waited < 60000;) {
-        long want = std::min<long>(CHUNK_FRAMES, frames - long(out.size()) / MUSIC_CHANNELS);
+        long want = std::min<long>(chunk_frames, frames - long(out.size()) / MUSIC_CHANNELS);
         if (music.buffered_ms() * (MUSIC_RATE / 1000) < want && !music.decoded_to_end()) {
             pause_ms(1);
             ++waited;
@@ -49,6 +49,14 @@ void wait_decoded(cSoundModule_fmod& music)
 {
     for (int i = 0; i < 60000 && !music.decoded_to_end() && music.buffered_ms() < MUSIC_BUFFER_MS; ++i)
         pause_ms(1);
+}
+
+// Loads path in a module of its own with the given mode (for death tests).
+void load_alone(const std::string& path, int32_t mode = cSoundModule_fmod::MODE_STREAM)
+{
+    cSoundModule_fmod music;
+    music.mode = mode;
+    music.load(path);
 }
 
 std::string load_line(cSoundModule_fmod& music, const std::string& path)
@@ -87,8 +95,6 @@ protected:
 
 } // namespace
 
-// --- opening ----------------------------------------------------------------------
-
 TEST_F(Music, length_line_names_the_path_and_whole_milliseconds)
 {
     cSoundModule_fmod music;
@@ -99,57 +105,23 @@ TEST_F(Music, length_line_names_the_path_and_whole_milliseconds)
 
     std::string mono = tone("mono.ogg", 22050, 1, 1.5);
     EXPECT_EQ("# fmod loaded stream \"" + mono + "\" [length: 1500ms]\n", load_line(music, mono));
-}
 
-TEST_F(Music, length_line_of_the_shared_sample_reads_24002_ms)
-{
-    std::string testdata = shared_testdata_dir();
-    std::string path = testdata + "/ogg/sfml/doodle_pop.ogg";
-    if (testdata.empty() || read_text_file(path).empty())
+    const std::string sample = shared_testdata_dir() + "/ogg/sfml/doodle_pop.ogg";
+    if (shared_testdata_dir().empty() || read_text_file(sample).empty())
         GTEST_SKIP() << "shared test data absent";
-    cSoundModule_fmod music;
-    EXPECT_EQ("# fmod loaded stream \"" + path + "\" [length: 24002ms]\n", load_line(music, path));
+    EXPECT_EQ("# fmod loaded stream \"" + sample + "\" [length: 24002ms]\n", load_line(music, sample));
 }
 
-TEST_F(Music, a_file_that_cannot_be_opened_ends_the_process_with_code_1)
+TEST_F(Music, unopenable_files_and_tracker_modules_end_the_process_with_code_1_unknown_modes_are_skipped_error_texts)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    std::string missing = dir_ + "/missing.ogg";
-    EXPECT_EXIT(
-        {
-            cSoundModule_fmod music;
-            music.load(missing);
-        },
-        testing::ExitedWithCode(1), "^## ERROR: No such file or directory\n$");
-
+    EXPECT_EXIT(load_alone(dir_ + "/missing.ogg"), testing::ExitedWithCode(1), "^## ERROR: No such file or directory\n$");
+    EXPECT_EXIT(load_alone(dir_), testing::ExitedWithCode(1), "^## ERROR: Is a directory\n$");
     std::string text = file("text.ogg");
     std::ofstream(text) << "not a vorbis stream at all\n";
-    EXPECT_EXIT(
-        {
-            cSoundModule_fmod music;
-            music.load(text);
-        },
-        testing::ExitedWithCode(1), "^## ERROR: [^\n]+\n$");
-
-    EXPECT_EXIT(
-        {
-            cSoundModule_fmod music;
-            music.load(dir_);
-        },
-        testing::ExitedWithCode(1), "^## ERROR: Is a directory\n$");
-}
-
-TEST_F(Music, tracker_module_mode_fails_and_unknown_modes_are_reported_and_skipped)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(load_alone(text), testing::ExitedWithCode(1), "^## ERROR: [^\n]+\n$");
     std::string path = tone("tone.ogg", 44100, 2, 0.2);
-    EXPECT_EXIT(
-        {
-            cSoundModule_fmod music;
-            music.mode = cSoundModule_fmod::MODE_MODULE;
-            music.load(path);
-        },
-        testing::ExitedWithCode(1), "^## ERROR: ");
+    EXPECT_EXIT(load_alone(path, cSoundModule_fmod::MODE_MODULE), testing::ExitedWithCode(1), "^## ERROR: ");
 
     cSoundModule_fmod music;
     music.mode = 7;
@@ -161,20 +133,27 @@ TEST_F(Music, tracker_module_mode_fails_and_unknown_modes_are_reported_and_skipp
     EXPECT_THAT(err, testing::StartsWith("## ERROR, unhandled case in "));
     EXPECT_THAT(err, testing::HasSubstr("sound_module.cpp, line: "));
     EXPECT_EQ(nullptr, music.stream);
+
+    EXPECT_EQ("No errors", fmod_error_string(0));
+    EXPECT_EQ("No such file or directory", fmod_error_string(2));
+    EXPECT_EQ("The file is not an Ogg Vorbis stream", fmod_error_string(-132));
+    EXPECT_EQ("Unknown error", fmod_error_string(-9999));
 }
 
-// --- what reaches the device --------------------------------------------------------
-
-TEST_F(Music, mix_hands_out_the_decoded_samples_in_order_across_the_ring)
+TEST_F(Music, device_periods_of_at_most_512_frames_hand_out_the_plain_decode_across_ring_wraps)
 {
-    // Longer than the 4000 ms ring, so the ring wraps while it is read.
-    std::string path = tone("long.ogg", 44100, 2, 6.5);
+    // A beat drawn on screen may lead its sound by one device period: keep it
+    // under the 20 ms viewers notice (512 frames are 11.6 ms).
+    EXPECT_LE(MUSIC_DEVICE_FRAMES, 512);
+    EXPECT_LE(MUSIC_DEVICE_FRAMES * 1000.0 / MUSIC_RATE, 11.7);
+
+    // 9 s: the 4000 ms ring wraps twice while it is read.
+    std::string path = tone("periods.ogg", 44100, 2, 9.0);
     std::vector<int16_t> expected = decode_test_ogg(path);
     ASSERT_FALSE(expected.empty());
-
     cSoundModule_fmod music;
     load_line(music, path);
-    std::vector<int16_t> got = pull(music, long(expected.size() / 2));
+    std::vector<int16_t> got = pull(music, long(expected.size() / 2), MUSIC_DEVICE_FRAMES);
     ASSERT_EQ(expected.size(), got.size());
     EXPECT_TRUE(expected == got) << "first difference at sample "
                                   << (std::mismatch(expected.begin(), expected.end(), got.begin()).first -
@@ -208,9 +187,9 @@ TEST_F(Music, a_mono_22050_hz_stream_is_resampled_to_44100_stereo)
     }
 }
 
-TEST_F(Music, volume_0_is_silent_255_and_above_unchanged_128_about_half_and_without_a_stream_warns)
+TEST_F(Music, volume_0_is_silent_255_and_above_unchanged_128_about_half_skip_moves_the_stream_and_none_warns)
 {
-    std::string path = tone("tone.ogg", 44100, 2, 1.0);
+    std::string path = tone("tone.ogg", 44100, 2, 3.0);
     std::vector<int16_t> expected = decode_test_ogg(path);
     cSoundModule_fmod music;
     load_line(music, path);
@@ -226,33 +205,25 @@ TEST_F(Music, volume_0_is_silent_255_and_above_unchanged_128_about_half_and_with
     music.set_volume(1000); // clamped to full volume
     std::vector<int16_t> full = pull(music, 4096);
     EXPECT_TRUE(std::equal(full.begin(), full.end(), expected.begin() + 16384));
+    EXPECT_EQ(278, music.get_time()); // 3 x 4096 frames: 278.6 ms
 
-    cSoundModule_fmod none;
-    testing::internal::CaptureStderr();
-    none.set_volume(100);
-    EXPECT_THAT(testing::internal::GetCapturedStderr(),
-                testing::MatchesRegex("## WARNING: Not able to set volume in .*sound_module.cpp line [0-9]+\n"));
-}
-
-TEST_F(Music, skip_moves_the_stream_and_drops_what_was_decoded_ahead)
-{
-    std::string path = tone("tone.ogg", 44100, 2, 3.0);
-    std::vector<int16_t> expected = decode_test_ogg(path);
-    cSoundModule_fmod music;
-    load_line(music, path);
-    wait_decoded(music);
-    pull(music, 1000);
-    EXPECT_EQ(22, music.get_time()); // 1000 frames: 22.6 ms
-
+    // Skipping moves the stream and drops what was decoded ahead.
     music.skip(1500);
     EXPECT_EQ(1500, music.get_time());
     std::vector<int16_t> got = pull(music, 2048);
     ASSERT_EQ(4096u, got.size());
     EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin() + 2 * 66150));
     EXPECT_EQ(1500 + 2048 * 1000 / 44100, music.get_time());
-}
 
-// --- playback on SDL's audio thread -------------------------------------------------
+    cSoundModule_fmod none;
+    testing::internal::CaptureStderr();
+    none.set_volume(100);
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                testing::MatchesRegex("## WARNING: Not able to set volume in .*sound_module.cpp line [0-9]+\n"));
+    none.close(); // without init or load: harmless, twice
+    none.close();
+    EXPECT_EQ(nullptr, none.stream);
+}
 
 TEST_F(Music, play_runs_the_stream_on_the_audio_thread_and_close_stops_it_while_playing)
 {
@@ -278,55 +249,4 @@ TEST_F(Music, play_runs_the_stream_on_the_audio_thread_and_close_stops_it_while_
     EXPECT_EQ(nullptr, music.stream);
     EXPECT_EQ(0, music.get_time());
     music.close(); // twice is harmless
-}
-
-TEST_F(Music, close_without_init_or_load_is_harmless)
-{
-    cSoundModule_fmod music;
-    music.close();
-    music.close();
-    EXPECT_EQ(nullptr, music.stream);
-}
-
-TEST(MusicErrors, error_texts_cover_system_and_decoder_codes)
-{
-    EXPECT_EQ("No errors", fmod_error_string(0));
-    EXPECT_EQ("No such file or directory", fmod_error_string(2));
-    EXPECT_EQ("The file is not an Ogg Vorbis stream", fmod_error_string(-132));
-    EXPECT_EQ("Unknown error", fmod_error_string(-9999));
-}
-
-// --- the device period ----------------------------------------------------------------
-
-TEST_F(Music, device_periods_of_at_most_512_frames_hand_out_the_plain_decode_across_ring_wraps)
-{
-    // A beat drawn on screen may lead its sound by one device period: keep it
-    // under the 20 ms viewers notice (512 frames are 11.6 ms).
-    EXPECT_LE(MUSIC_DEVICE_FRAMES, 512);
-    EXPECT_LE(MUSIC_DEVICE_FRAMES * 1000.0 / MUSIC_RATE, 11.7);
-
-    // 9 s: the 4000 ms ring wraps twice while it is read in device periods.
-    std::string path = tone("periods.ogg", 44100, 2, 9.0);
-    std::vector<int16_t> expected = decode_test_ogg(path);
-    ASSERT_FALSE(expected.empty());
-    cSoundModule_fmod music;
-    load_line(music, path);
-    std::vector<int16_t> got;
-    std::vector<int16_t> period(size_t(MUSIC_DEVICE_FRAMES) * MUSIC_CHANNELS);
-    for (int waited = 0; got.size() < expected.size() && waited < 5000;) {
-        // Wait for the decoder as the prefill in play() does, never taking
-        // the silence of a ring that is merely behind.
-        if (music.buffered_ms() * (MUSIC_RATE / 1000) < MUSIC_DEVICE_FRAMES && !music.decoded_to_end()) {
-            pause_ms(1);
-            ++waited;
-            continue;
-        }
-        music.mix(reinterpret_cast<uint8_t*>(period.data()), int(period.size() * sizeof(int16_t)));
-        got.insert(got.end(), period.begin(), period.end());
-    }
-    ASSERT_GE(got.size(), expected.size());
-    got.resize(expected.size());
-    EXPECT_TRUE(expected == got) << "first difference at sample "
-                                  << (std::mismatch(expected.begin(), expected.end(), got.begin()).first -
-                                      expected.begin());
 }

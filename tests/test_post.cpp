@@ -10,19 +10,20 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Fills target with black and the rectangle (x, y, w, h) with grey level v.
-void paint(cRenderTarget_fbo& target, int x, int y, int w, int h, float v)
+// Fills the rectangle (x, y, w, h) of target with grey level v, the rest
+// with black unless keep is set.
+void paint(cRenderTarget_fbo& target, int x, int y, int w, int h, float v, bool keep = false)
 {
     target.begin();
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
     glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    if (!keep)
+        glClear(GL_COLOR_BUFFER_BIT);
     glEnable(GL_SCISSOR_TEST);
     glScissor(x, y, w, h);
     glClearColor(v, v, v, 1);
@@ -40,6 +41,12 @@ std::vector<unsigned char> read(cRenderTarget_fbo& target)
     return pixels;
 }
 
+void created(std::initializer_list<cRenderTarget_fbo*> targets)
+{
+    for (cRenderTarget_fbo* t : targets)
+        t->create();
+}
+
 int red_at(const std::vector<unsigned char>& p, const cRenderTarget_fbo& t, int x, int y)
 {
     return p[(y * t.width + x) * 4];
@@ -54,13 +61,6 @@ double quadrant_mean(const std::vector<unsigned char>& p, const cRenderTarget_fb
         for (int x = qx * w; x < (qx + 1) * w; ++x)
             sum += red_at(p, t, x, y);
     return sum / (w * h);
-}
-
-GLint active_unit()
-{
-    GLint unit = 0;
-    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &unit);
-    return unit;
 }
 
 class Post : public testing::Test
@@ -116,9 +116,7 @@ cPostBlur Post::blur_pass;
 
 } // namespace
 
-// --- blur ---------------------------------------------------------------------------
-
-TEST_F(Post, blur_in_place_blurs_without_turning_or_mirroring_and_returns_its_temporary)
+TEST_F(Post, blur_in_place_or_into_another_target_blurs_without_turning_or_mirroring_and_returns_its_temporary)
 {
     cTmpRenderTarget t = manager->get_tmp_rt(RTT_QUATER, false);
     const int w = t->width, h = t->height; // 256 x 192
@@ -135,51 +133,35 @@ TEST_F(Post, blur_in_place_blurs_without_turning_or_mirroring_and_returns_its_te
 
     std::vector<unsigned char> p = read(*t);
     EXPECT_GT(quadrant_mean(p, *t, 1, 1), 60.0);
-    EXPECT_EQ(0.0, quadrant_mean(p, *t, 0, 0));
-    EXPECT_EQ(0.0, quadrant_mean(p, *t, 0, 1));
-    EXPECT_EQ(0.0, quadrant_mean(p, *t, 1, 0));
+    for (int q : {0, 1, 2}) // the other three quadrants stay black
+        EXPECT_EQ(0.0, quadrant_mean(p, *t, q & 1, q >> 1)) << q;
     EXPECT_GT(red_at(p, *t, w - 10, h - 10), 240) << "inside the block";
     // Across both edges of the block the step is softened.
-    const int left_edge = red_at(p, *t, w - 81, h - 10);
-    const int bottom_edge = red_at(p, *t, w - 10, h - 41);
-    EXPECT_GT(left_edge, 20);
-    EXPECT_LT(left_edge, 200);
-    EXPECT_GT(bottom_edge, 20);
-    EXPECT_LT(bottom_edge, 200);
+    for (int edge : {red_at(p, *t, w - 81, h - 10), red_at(p, *t, w - 10, h - 41)}) {
+        EXPECT_GT(edge, 20);
+        EXPECT_LT(edge, 200);
+    }
     EXPECT_EQ(0, red_at(p, *t, w - 100, h - 10)) << "bounded kernel";
-}
 
-TEST_F(Post, blur_into_another_target_leaves_the_source_as_it_was)
-{
+    // Into another target, the source stays as it was: the block's middle
+    // (50, 25) of 512 x 384 lands at (25, 12) of 256 x 192.
     cTmpRenderTarget src = manager->get_tmp_rt(RTT_HALF, false);
-    cTmpRenderTarget dst = manager->get_tmp_rt(RTT_QUATER, false);
     paint(*src, 0, 0, 100, 50, 1.0f); // bottom-left
-    blur_pass.blur(*src, *dst);
+    blur_pass.blur(*src, *t);
     std::vector<unsigned char> s = read(*src);
-    std::vector<unsigned char> d = read(*dst);
+    p = read(*t);
     EXPECT_EQ(255, red_at(s, *src, 99, 49));
     EXPECT_EQ(0, red_at(s, *src, 100, 49));
-    // The block's middle (50, 25) of 512 x 384 lands at (25, 12) of 256 x 192.
-    EXPECT_GT(red_at(d, *dst, 25, 12), 200);
-    EXPECT_EQ(0.0, quadrant_mean(d, *dst, 1, 1));
+    EXPECT_GT(red_at(p, *t, 25, 12), 200);
+    EXPECT_EQ(0.0, quadrant_mean(p, *t, 1, 1));
 }
 
-// --- levels, colour dodge, glow ----------------------------------------------------------
-
-TEST_F(Post, levels_keeps_white_drops_mid_grey_and_keeps_the_picture_upright)
+TEST_F(Post, levels_keeps_white_drops_mid_grey_upright_and_color_dodge_draws_into_the_current_target)
 {
     cRenderTarget_fbo src(64, 48, false), dst(32, 24, false);
-    src.create();
-    dst.create();
-    paint(src, 48, 36, 16, 12, 1.0f);   // white, top right
-    src.begin();
-    glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(0, 0, 16, 12);            // mid grey, bottom left
-    glClearColor(0.5f, 0.5f, 0.5f, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glPopAttrib();
-    src.end();
+    created({&src, &dst});
+    paint(src, 48, 36, 16, 12, 1.0f);       // white, top right
+    paint(src, 0, 0, 16, 12, 0.5f, true);   // mid grey, bottom left
 
     cPostLevels levels;
     levels.levels(src, dst);
@@ -187,14 +169,9 @@ TEST_F(Post, levels_keeps_white_drops_mid_grey_and_keeps_the_picture_upright)
     EXPECT_EQ(255, red_at(p, dst, 28, 21));
     EXPECT_EQ(0, red_at(p, dst, 3, 3));
     EXPECT_EQ(0, red_at(p, dst, 3, 21));
-}
 
-TEST_F(Post, color_dodge_draws_into_the_current_target_and_leaves_unit_0_active)
-{
     cRenderTarget_fbo a(16, 8, false), b(16, 8, false), out(16, 8, false);
-    a.create();
-    b.create();
-    out.create();
+    created({&a, &b, &out});
     paint(a, 0, 0, 16, 8, 0.25f);
     paint(b, 8, 0, 8, 8, 0.5f); // right half
     cPostColorDodge dodge;
@@ -202,13 +179,13 @@ TEST_F(Post, color_dodge_draws_into_the_current_target_and_leaves_unit_0_active)
     out.begin();
     dodge.color_dodge(a, b);
     out.end();
-    EXPECT_EQ(GL_TEXTURE0, active_unit());
-    std::vector<unsigned char> p = read(out);
+    EXPECT_EQ(GL_TEXTURE0, GlState::now().active_unit);
+    p = read(out);
     EXPECT_NEAR(64, red_at(p, out, 2, 4), 2) << "dodged by black: unchanged";
     EXPECT_NEAR(128, red_at(p, out, 13, 4), 3) << "0.25 / (1 - 0.5)";
 }
 
-TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_makes_none)
+TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_blend_modes_pick_their_shaders)
 {
     cTmpRenderTarget src = manager->get_tmp_rt(RTT_FULL, true);
     paint(*src, 0, 0, 200, 100, 1.0f);
@@ -226,16 +203,9 @@ TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_makes_none)
     glow.glow(*src);
     EXPECT_EQ("# performance-warning: allocated rendertarget runtime: RTT_QUATER\n",
               testing::internal::GetCapturedStdout());
-}
 
-// --- blend -----------------------------------------------------------------------------
-
-TEST_F(Post, blend_modes_pick_their_shaders_and_mode_0_keeps_the_bound_one)
-{
     cRenderTarget_fbo a(8, 4, false), b(8, 4, false), dst(8, 4, false);
-    a.create();
-    b.create();
-    dst.create();
+    created({&a, &b, &dst});
     paint(a, 0, 0, 8, 4, 0.25f);
     paint(b, 0, 0, 4, 4, 0.5f); // left half
     struct
@@ -257,8 +227,6 @@ TEST_F(Post, blend_modes_pick_their_shaders_and_mode_0_keeps_the_bound_one)
     std::vector<unsigned char> p = read(dst);
     EXPECT_NEAR(191, red_at(p, dst, 1, 1), 3) << "drawn with the shader bound before";
 }
-
-// --- state -------------------------------------------------------------------------------
 
 TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices)
 {

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,6 +25,13 @@ GLint bound_framebuffer()
     return fb;
 }
 
+std::array<GLint, 4> viewport()
+{
+    std::array<GLint, 4> v;
+    glGetIntegerv(GL_VIEWPORT, v.data());
+    return v;
+}
+
 // Drains GL errors so a test starts clean and can assert on its own.
 void clear_gl_errors()
 {
@@ -33,23 +42,35 @@ void clear_gl_errors()
 const char* const k_half_depth_warning = "# performance-warning: allocated rendertarget runtime: RTT_HALF with depth\n";
 const char* const k_quater_warning = "# performance-warning: allocated rendertarget runtime: RTT_QUATER\n";
 
-// A manager whose construction output is swallowed, for tests about later
-// requests; the statistics at destruction are returned by finish().
-struct Pool
+// A fresh manager per test, its construction output kept; finish() returns
+// the statistics it prints when destroyed.
+class RenderTargetPool : public testing::Test
 {
-    std::unique_ptr<cRenderTargetManager> manager;
-    Pool()
+protected:
+    void SetUp() override
     {
+        REQUIRE_GL_CONTEXT();
         testing::internal::CaptureStdout();
-        manager.reset(new cRenderTargetManager());
-        testing::internal::GetCapturedStdout();
+        pool.reset(new cRenderTargetManager());
+        construction = testing::internal::GetCapturedStdout();
     }
     std::string finish()
     {
         testing::internal::CaptureStdout();
-        manager.reset();
+        pool.reset();
         return testing::internal::GetCapturedStdout();
     }
+    // count targets of one class borrowed at once.
+    std::vector<cTmpRenderTarget> borrow(int count, RTT_SIZE size, bool depth = false)
+    {
+        std::vector<cTmpRenderTarget> loans;
+        for (int i = 0; i < count; ++i)
+            loans.push_back(pool->get_tmp_rt(size, depth));
+        return loans;
+    }
+
+    std::unique_ptr<cRenderTargetManager> pool;
+    std::string construction;
 };
 
 std::string statistics(int made, int max)
@@ -60,20 +81,7 @@ std::string statistics(int made, int max)
 
 } // namespace
 
-// --- a single target -----------------------------------------------------------
-
-TEST(RenderTarget, reports_its_size_as_texture_extent_whatever_the_window)
-{
-    REQUIRE_GL_CONTEXT();
-    cRenderTarget_fbo target(400, 300, false);
-    target.create();
-    float w = 0, h = 0;
-    target.get_tex_extent(&w, &h);
-    EXPECT_EQ(400.0f, w);
-    EXPECT_EQ(300.0f, h);
-}
-
-TEST(RenderTarget, create_leaves_nothing_bound_and_draws_into_its_own_texture)
+TEST(RenderTarget, create_leaves_nothing_bound_and_end_inside_another_target_returns_to_the_window)
 {
     REQUIRE_GL_CONTEXT();
     clear_gl_errors();
@@ -85,55 +93,8 @@ TEST(RenderTarget, create_leaves_nothing_bound_and_draws_into_its_own_texture)
     GLint texture = -1;
     glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &texture);
     EXPECT_EQ(0, texture);
-
-    target.begin();
-    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    unsigned char pixel[4] = {0, 0, 0, 0};
-    glReadPixels(63, 31, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-    target.end();
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    EXPECT_EQ(255, pixel[0]);
-    EXPECT_EQ(0, pixel[1]);
     EXPECT_EQ(GL_NO_ERROR, glGetError());
-}
 
-TEST(RenderTarget, begin_and_end_restore_viewport_and_draw_buffer)
-{
-    REQUIRE_GL_CONTEXT();
-    cRenderTarget_fbo target(400, 300, false);
-    target.create();
-    glViewport(10, 20, 300, 200);
-    GLint draw_buffer_before = 0;
-    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer_before);
-
-    target.begin();
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(0, viewport[0]);
-    EXPECT_EQ(0, viewport[1]);
-    EXPECT_EQ(400, viewport[2]);
-    EXPECT_EQ(300, viewport[3]);
-    EXPECT_NE(0, bound_framebuffer());
-    GLint draw_buffer = 0;
-    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer);
-    EXPECT_EQ(GL_COLOR_ATTACHMENT0_EXT, draw_buffer);
-    target.end();
-
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(10, viewport[0]);
-    EXPECT_EQ(20, viewport[1]);
-    EXPECT_EQ(300, viewport[2]);
-    EXPECT_EQ(200, viewport[3]);
-    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer);
-    EXPECT_EQ(draw_buffer_before, draw_buffer);
-    EXPECT_EQ(0, bound_framebuffer());
-    glViewport(0, 0, W, H);
-}
-
-TEST(RenderTarget, end_inside_another_target_returns_to_the_window_with_the_outer_viewport)
-{
-    REQUIRE_GL_CONTEXT();
     cRenderTarget_fbo outer(200, 100, false);
     cRenderTarget_fbo inner(50, 40, false);
     outer.create();
@@ -141,17 +102,41 @@ TEST(RenderTarget, end_inside_another_target_returns_to_the_window_with_the_oute
     outer.begin();
     inner.begin();
     inner.end();
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(200, viewport[2]);
-    EXPECT_EQ(100, viewport[3]);
+    EXPECT_EQ(200, viewport()[2]);
+    EXPECT_EQ(100, viewport()[3]);
     EXPECT_EQ(0, bound_framebuffer());
     outer.end();
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(static_cast<GLint>(W), viewport[2]);
+    EXPECT_EQ(static_cast<GLint>(W), viewport()[2]);
 }
 
-TEST(RenderTarget, destructor_deletes_its_texture_with_or_without_depth)
+TEST(RenderTarget, begin_and_end_restore_viewport_and_draw_buffer_and_extent_is_its_size)
+{
+    REQUIRE_GL_CONTEXT();
+    cRenderTarget_fbo target(400, 300, false);
+    target.create();
+    float w = 0, h = 0;
+    target.get_tex_extent(&w, &h); // texels, whatever the window
+    EXPECT_EQ(400.0f, w);
+    EXPECT_EQ(300.0f, h);
+    glViewport(10, 20, 300, 200);
+    GLint draw_buffer_before = 0, draw_buffer = 0;
+    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer_before);
+
+    target.begin();
+    EXPECT_EQ((std::array<GLint, 4>{0, 0, 400, 300}), viewport());
+    EXPECT_NE(0, bound_framebuffer());
+    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer);
+    EXPECT_EQ(GL_COLOR_ATTACHMENT0_EXT, draw_buffer);
+    target.end();
+
+    EXPECT_EQ((std::array<GLint, 4>{10, 20, 300, 200}), viewport());
+    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer);
+    EXPECT_EQ(draw_buffer_before, draw_buffer);
+    EXPECT_EQ(0, bound_framebuffer());
+    glViewport(0, 0, W, H);
+}
+
+TEST(RenderTarget, destructor_deletes_its_texture_and_an_incomplete_framebuffer_is_reported_with_its_size)
 {
     REQUIRE_GL_CONTEXT();
     for (bool depth : {false, true}) {
@@ -164,11 +149,7 @@ TEST(RenderTarget, destructor_deletes_its_texture_with_or_without_depth)
         }
         EXPECT_FALSE(glIsTexture(texture)) << "depth " << depth;
     }
-}
 
-TEST(RenderTarget, an_incomplete_framebuffer_is_reported_with_its_size)
-{
-    REQUIRE_GL_CONTEXT();
     testing::internal::CaptureStderr();
     {
         cRenderTarget_fbo empty(0, 0, false);
@@ -180,184 +161,112 @@ TEST(RenderTarget, an_incomplete_framebuffer_is_reported_with_its_size)
     EXPECT_EQ(0, bound_framebuffer());
 }
 
-// --- the pool --------------------------------------------------------------------
-
-TEST(RenderTargetPool, a_run_that_never_borrows_reports_9_and_9)
+TEST_F(RenderTargetPool, targets_have_the_window_size_divided_by_their_class)
 {
-    REQUIRE_GL_CONTEXT();
     testing::internal::CaptureStdout();
-    cRenderTargetManager* manager = new cRenderTargetManager();
-    std::string construction = testing::internal::GetCapturedStdout();
-    EXPECT_EQ("", construction) << "pre-allocation must not warn";
-    EXPECT_EQ(0u, manager->get_outstanding());
-    EXPECT_EQ(9u, manager->get_max_outstanding());
-    testing::internal::CaptureStdout();
-    delete manager;
-    EXPECT_EQ(statistics(9, 9), testing::internal::GetCapturedStdout());
-}
-
-TEST(RenderTargetPool, targets_have_the_window_size_divided_by_their_class)
-{
-    REQUIRE_GL_CONTEXT();
-    Pool pool;
-    {
-        cTmpRenderTarget full = pool.manager->get_tmp_rt(RTT_FULL, true);
-        cTmpRenderTarget half = pool.manager->get_tmp_rt(RTT_HALF, false);
-        cTmpRenderTarget quater = pool.manager->get_tmp_rt(RTT_QUATER, true);
-        EXPECT_EQ(W, full->width);
-        EXPECT_EQ(H, full->height);
-        EXPECT_EQ(W / 2, half->width);
-        EXPECT_EQ(H / 2, half->height);
-        EXPECT_EQ(W / 4, quater->width);
-        EXPECT_EQ(H / 4, quater->height);
-        EXPECT_TRUE(full->has_depth());
-        EXPECT_FALSE(half->has_depth());
+    for (auto c : {std::make_pair(RTT_FULL, true), std::make_pair(RTT_HALF, false), std::make_pair(RTT_QUATER, true)}) {
+        cTmpRenderTarget t = pool->get_tmp_rt(c.first, c.second); // pooled ones: no warning
+        EXPECT_EQ(W / c.first, t->width) << c.first;
+        EXPECT_EQ(H / c.first, t->height) << c.first;
+        EXPECT_EQ(c.second, t->has_depth()) << c.first;
     }
-    testing::internal::CaptureStdout();
     {
-        cTmpRenderTarget twice = pool.manager->get_tmp_rt(RTT_DOUBLE, false);
+        cTmpRenderTarget twice = pool->get_tmp_rt(RTT_DOUBLE, false);
         EXPECT_EQ(2 * W, twice->width);
         EXPECT_EQ(2 * H, twice->height);
     }
     EXPECT_EQ("# performance-warning: allocated rendertarget runtime: RTT_DOUBLE\n",
               testing::internal::GetCapturedStdout());
-    EXPECT_EQ(statistics(10, 9), pool.finish());
+    EXPECT_EQ(statistics(10, 9), finish());
 }
 
-TEST(RenderTargetPool, a_third_half_target_with_depth_is_new_and_warned_about)
+TEST_F(RenderTargetPool, a_third_half_target_with_depth_and_a_fourth_quater_target_at_once_are_new_and_warned_about)
 {
-    REQUIRE_GL_CONTEXT();
-    Pool pool;
     testing::internal::CaptureStdout();
-    cTmpRenderTarget a = pool.manager->get_tmp_rt(RTT_HALF, true);
-    cTmpRenderTarget b = pool.manager->get_tmp_rt(RTT_HALF, true);
+    std::vector<cTmpRenderTarget> loans = borrow(2, RTT_HALF, true);
     EXPECT_EQ("", testing::internal::GetCapturedStdout());
     testing::internal::CaptureStdout();
-    cTmpRenderTarget c = pool.manager->get_tmp_rt(RTT_HALF, true);
+    loans.push_back(pool->get_tmp_rt(RTT_HALF, true));
     EXPECT_EQ(k_half_depth_warning, testing::internal::GetCapturedStdout());
-    EXPECT_EQ(W / 2, c->width);
-    EXPECT_EQ(3u, pool.manager->get_outstanding());
-    a.reset();
-    b.reset();
-    c.reset();
-    EXPECT_EQ(statistics(10, 9), pool.finish());
-}
+    EXPECT_EQ(W / 2, loans[2]->width);
+    EXPECT_EQ(3u, pool->get_outstanding());
+    loans.clear();
 
-TEST(RenderTargetPool, only_a_fourth_quater_target_at_once_is_warned_about)
-{
-    REQUIRE_GL_CONTEXT();
-    Pool pool;
     testing::internal::CaptureStdout();
+    borrow(3, RTT_QUATER);
     {
-        cTmpRenderTarget a = pool.manager->get_tmp_rt(RTT_QUATER, false);
-        cTmpRenderTarget b = pool.manager->get_tmp_rt(RTT_QUATER, false);
-        cTmpRenderTarget c = pool.manager->get_tmp_rt(RTT_QUATER, false);
-    }
-    {
-        cTmpRenderTarget a = pool.manager->get_tmp_rt(RTT_QUATER, false);
-        cTmpRenderTarget b = pool.manager->get_tmp_rt(RTT_QUATER, false);
-        cTmpRenderTarget c = pool.manager->get_tmp_rt(RTT_QUATER, false);
+        std::vector<cTmpRenderTarget> loans = borrow(3, RTT_QUATER);
         EXPECT_EQ("", testing::internal::GetCapturedStdout());
         testing::internal::CaptureStdout();
-        cTmpRenderTarget d = pool.manager->get_tmp_rt(RTT_QUATER, false);
+        loans.push_back(pool->get_tmp_rt(RTT_QUATER, false));
         EXPECT_EQ(k_quater_warning, testing::internal::GetCapturedStdout());
     }
-    EXPECT_EQ(0u, pool.manager->get_outstanding());
+    EXPECT_EQ(0u, pool->get_outstanding());
     // The run-time target stays pooled: the fourth request is served now.
     testing::internal::CaptureStdout();
-    {
-        cTmpRenderTarget a = pool.manager->get_tmp_rt(RTT_QUATER, false);
-        cTmpRenderTarget b = pool.manager->get_tmp_rt(RTT_QUATER, false);
-        cTmpRenderTarget c = pool.manager->get_tmp_rt(RTT_QUATER, false);
-        cTmpRenderTarget d = pool.manager->get_tmp_rt(RTT_QUATER, false);
-    }
+    borrow(4, RTT_QUATER);
     EXPECT_EQ("", testing::internal::GetCapturedStdout());
-    EXPECT_EQ(statistics(10, 9), pool.finish());
+    EXPECT_EQ(statistics(11, 9), finish());
 }
 
-TEST(RenderTargetPool, given_back_targets_are_reused_in_the_order_they_came_back)
+TEST_F(RenderTargetPool, given_back_targets_are_reused_in_the_order_they_came_back_and_moving_a_handle_moves_the_loan)
 {
-    REQUIRE_GL_CONTEXT();
-    Pool pool;
-    cRenderTarget_fbo* first = nullptr;
-    {
-        cTmpRenderTarget a = pool.manager->get_tmp_rt(RTT_QUATER, false);
-        first = a.get();
-    }
-    cTmpRenderTarget b = pool.manager->get_tmp_rt(RTT_QUATER, false);
-    cTmpRenderTarget c = pool.manager->get_tmp_rt(RTT_QUATER, false);
-    EXPECT_NE(first, b.get());
-    EXPECT_NE(first, c.get());
-    cTmpRenderTarget d = pool.manager->get_tmp_rt(RTT_QUATER, false);
-    EXPECT_EQ(first, d.get());
-    b.reset();
-    c.reset();
-    d.reset();
-    EXPECT_EQ(statistics(9, 9), pool.finish());
-}
+    cRenderTarget_fbo* first = pool->get_tmp_rt(RTT_QUATER, false).get(); // given back at once
+    std::vector<cTmpRenderTarget> loans = borrow(3, RTT_QUATER);
+    EXPECT_NE(first, loans[0].get());
+    EXPECT_NE(first, loans[1].get());
+    EXPECT_EQ(first, loans[2].get());
+    loans.clear();
 
-TEST(RenderTargetPool, moving_a_handle_moves_the_loan)
-{
-    REQUIRE_GL_CONTEXT();
-    Pool pool;
-    cTmpRenderTarget a = pool.manager->get_tmp_rt(RTT_HALF, false);
+    cTmpRenderTarget a = pool->get_tmp_rt(RTT_HALF, false);
     cRenderTarget_fbo* target = a.get();
     {
         cTmpRenderTarget b(std::move(a));
         EXPECT_TRUE(a.empty());
         EXPECT_EQ(target, b.get());
         a.reset(); // an empty handle gives nothing back
-        EXPECT_EQ(1u, pool.manager->get_outstanding());
+        EXPECT_EQ(1u, pool->get_outstanding());
     }
-    EXPECT_EQ(0u, pool.manager->get_outstanding());
+    EXPECT_EQ(0u, pool->get_outstanding());
 
-    cTmpRenderTarget c = pool.manager->get_tmp_rt(RTT_HALF, false);
-    cTmpRenderTarget d = pool.manager->get_tmp_rt(RTT_HALF, false);
-    EXPECT_EQ(2u, pool.manager->get_outstanding());
+    cTmpRenderTarget c = pool->get_tmp_rt(RTT_HALF, false);
+    cTmpRenderTarget d = pool->get_tmp_rt(RTT_HALF, false);
     c = std::move(d); // gives back c's target first
-    EXPECT_EQ(1u, pool.manager->get_outstanding());
+    EXPECT_EQ(1u, pool->get_outstanding());
     EXPECT_TRUE(d.empty());
     c.reset();
-    EXPECT_EQ(0u, pool.manager->get_outstanding());
-    EXPECT_EQ(statistics(9, 9), pool.finish());
+    EXPECT_EQ(0u, pool->get_outstanding());
+    EXPECT_EQ(statistics(9, 9), finish());
 }
 
-TEST(RenderTargetPool, classes_without_a_size_are_refused_with_an_empty_handle)
+TEST_F(RenderTargetPool, classes_without_a_size_are_refused_and_a_run_that_never_borrows_reports_9_and_9)
 {
-    REQUIRE_GL_CONTEXT();
-    Pool pool;
+    EXPECT_EQ("", construction) << "pre-allocation must not warn";
+    EXPECT_EQ(9u, pool->get_max_outstanding());
     for (int32_t size : {0, -2, -4}) {
         testing::internal::CaptureStderr();
-        cTmpRenderTarget none = pool.manager->get_tmp_rt(static_cast<RTT_SIZE>(size), false);
+        cTmpRenderTarget none = pool->get_tmp_rt(static_cast<RTT_SIZE>(size), false);
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_TRUE(none.empty());
         EXPECT_EQ(0u, err.find("## ERROR: cRenderTargetManager::get_tmp_rt: size class " + std::to_string(size)))
             << err;
-        EXPECT_EQ(0u, pool.manager->get_outstanding());
+        EXPECT_EQ(0u, pool->get_outstanding());
     }
-    EXPECT_EQ(statistics(9, 9), pool.finish());
+    EXPECT_EQ(statistics(9, 9), finish());
 }
 
-TEST(RenderTargetPool, size_names_cover_the_table_and_nothing_else)
-{
-    EXPECT_EQ("RTT_DOUBLE", size_name(-1));
-    EXPECT_EQ("RTT_NONE", size_name(0));
-    EXPECT_EQ("RTT_FULL", size_name(1));
-    EXPECT_EQ("RTT_HALF", size_name(2));
-    EXPECT_EQ("RTT_QUATER", size_name(4));
-    EXPECT_EQ("OOOPS", size_name(3));
-    EXPECT_EQ("OOOPS", size_name(-2));
-}
-
-TEST(RenderTargetPool, the_global_manager_is_made_once_and_remade_after_destruction)
+TEST(RenderTargetManager, size_names_cover_the_table_and_the_global_manager_is_made_once_and_remade_after_destruction)
 {
     REQUIRE_GL_CONTEXT();
+    const char* const names[] = {"OOOPS", "RTT_DOUBLE", "RTT_NONE", "RTT_FULL", "RTT_HALF", "OOOPS", "RTT_QUATER"};
+    for (int size = -2; size <= 4; ++size)
+        EXPECT_EQ(names[size + 2], size_name(size)) << size;
+
     testing::internal::CaptureStdout();
     cRenderTargetManager* first = get_rendertarget_manager();
     EXPECT_EQ(first, get_rendertarget_manager());
     destroy_rendertarget_manager();
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(statistics(9, 9), out);
+    EXPECT_EQ(statistics(9, 9), testing::internal::GetCapturedStdout());
     destroy_rendertarget_manager(); // safe without a manager
     testing::internal::CaptureStdout();
     EXPECT_NE(nullptr, get_rendertarget_manager());
@@ -382,7 +291,7 @@ void give_back_after_destroy(bool remake)
 
 } // namespace
 
-TEST(RenderTargetPool, a_handle_given_back_after_its_manager_was_destroyed_is_caught)
+TEST(RenderTargetManager, a_handle_given_back_after_its_manager_was_destroyed_is_caught)
 {
     REQUIRE_GL_CONTEXT();
     GTEST_FLAG_SET(death_test_style, "threadsafe");

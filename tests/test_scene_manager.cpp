@@ -13,6 +13,7 @@
 #include "core/gl_ext.h"
 #include "platform/platform.h"
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 #include "support/images.h"
 
 namespace {
@@ -56,6 +57,14 @@ protected:
             manager_.add_scene(new cRecordingScene(&manager_.clock, "s" + std::to_string(i), &log_));
     }
     void script(const std::vector<demo_event>& events) { manager_.queue->events = events; }
+    // The clock on the virtual counter, its origin at the counter's 0.
+    void start_virtual_clock()
+    {
+        platform_use_virtual_counter(0);
+        manager_.clock.read_frequency();
+        manager_.clock.tick();
+        manager_.clock.start = manager_.clock.now;
+    }
     // One frame's dispatch at show time t (the clock set by hand); returns
     // what it wrote to standard error.
     std::string dispatch_at(int32_t t)
@@ -73,39 +82,63 @@ protected:
 
 } // namespace
 
-// --- when events fall due ---------------------------------------------------------
-
-TEST_F(SceneManager, an_event_at_the_current_show_time_waits_for_the_next_frame)
+TEST_F(SceneManager, dispatch_follows_the_queue_and_the_frame_times)
 {
-    add_scenes(1);
-    script({{0, 500}});
-    dispatch_at(500);
-    EXPECT_TRUE(log_.empty());
-    EXPECT_EQ(nullptr, manager_.current);
-    dispatch_at(501);
-    EXPECT_EQ(Log({"s0 init"}), log_);
-    EXPECT_EQ(manager_.scenes[0], manager_.current);
-}
-
-TEST_F(SceneManager, events_of_one_frame_are_handled_in_queue_order)
-{
-    add_scenes(2);
-    script({{0, 10}, {16, 20}, {1, 30}, {17, 30}, {18, 40}});
-    dispatch_at(35);
-    EXPECT_EQ(Log({"s0 init", "s0 event 16", "s0 exit", "s1 init", "s1 event 17"}), log_);
-    log_.clear();
-    dispatch_at(41);
-    EXPECT_EQ(Log({"s1 event 18"}), log_);
+    struct step
+    {
+        int32_t t;
+        Log log; // calls of this frame's dispatch
+        std::string err;
+    };
+    struct dispatch_case
+    {
+        const char* what;
+        int scenes;
+        std::vector<demo_event> events;
+        std::vector<step> steps;
+        int current; // the scene current after the last step
+    };
+    const dispatch_case cases[] = {
+        {"an event at the current time waits for the next frame", 1, {{0, 500}},
+         {{500, {}, ""}, {501, {"s0 init"}, ""}}, 0},
+        {"one frame's events in queue order", 2, {{0, 10}, {16, 20}, {1, 30}, {17, 30}, {18, 40}},
+         {{35, {"s0 init", "s0 event 16", "s0 exit", "s1 init", "s1 event 17"}, ""}, {41, {"s1 event 18"}, ""}}, 1},
+        {"switch: exit of the old, then init of the new", 13, {{3, 10}, {12, 20}},
+         {{25, {"s3 init", "s3 exit", "s12 init"}, ""}}, 12},
+        {"switch to the same scene", 1, {{0, 10}, {0, 20}}, {{30, {"s0 init", "s0 exit", "s0 init"}, ""}}, 0},
+        {"cues reach only the current scene", 2, {{16, 10}, {1, 20}, {28, 30}, {29, 31}},
+         {{40, {"s1 init", "s1 event 28", "s1 event 29"}, ""}}, 1},
+        {"codes without a handler", 1, {{0, 5}, {13, 10}, {14, 11}, {15, 12}, {31, 13}},
+         {{20, {"s0 init"},
+           "unhandled demo_event: 13\nunhandled demo_event: 14\nunhandled demo_event: 15\n"
+           "unhandled demo_event: 31\n"}},
+         0},
+    };
+    for (const dispatch_case& c : cases) {
+        Log log; // outlives the manager, whose destructor still records
+        cSceneManager manager;
+        manager.queue = new cEventQueue;
+        manager.queue->events = c.events;
+        for (int i = 0; i < c.scenes; ++i)
+            manager.add_scene(new cRecordingScene(&manager.clock, "s" + std::to_string(i), &log));
+        for (const step& s : c.steps) {
+            log.clear();
+            manager.clock.prev = manager.clock.now;
+            manager.clock.now = s.t;
+            testing::internal::CaptureStderr();
+            manager.process_demo_events();
+            EXPECT_EQ(s.err, testing::internal::GetCapturedStderr()) << c.what;
+            EXPECT_EQ(s.log, log) << c.what << " at " << s.t;
+        }
+        EXPECT_EQ(manager.scenes[c.current], manager.current) << c.what;
+    }
 }
 
 TEST_F(SceneManager, a_long_frame_fires_every_event_of_the_gap_in_order)
 {
     add_scenes(3);
     script({{0, 100}, {1, 2000}, {16, 2500}, {2, 4000}, {0, 6000}, {17, 9000}});
-    platform_use_virtual_counter(0);
-    manager_.clock.read_frequency();
-    manager_.clock.tick();
-    manager_.clock.start = manager_.clock.now;
+    start_virtual_clock();
     platform_advance_virtual_counter(10 * 1000000); // a ten-second stall
     testing::internal::CaptureStderr();
     manager_.update();
@@ -115,40 +148,25 @@ TEST_F(SceneManager, a_long_frame_fires_every_event_of_the_gap_in_order)
               log_);
 }
 
-TEST_F(SceneManager, update_ticks_the_clock_then_dispatches_then_updates_the_current_scene)
+TEST_F(SceneManager, update_ticks_the_clock_then_dispatches_then_updates_the_current_scene_which_draw_needs)
 {
     add_scenes(1);
     script({{0, 50}});
-    platform_use_virtual_counter(0);
-    manager_.clock.read_frequency();
-    manager_.clock.tick();
-    manager_.clock.start = manager_.clock.now;
+    start_virtual_clock();
     manager_.update();
     EXPECT_TRUE(log_.empty()); // nothing current, nothing due at 0 ms
+    for (int frame = 0; frame < 2; ++frame) { // without a current scene, draw warns every frame
+        testing::internal::CaptureStderr();
+        manager_.draw_current();
+        EXPECT_EQ("# warning, no scene selected in cSceneManager::draw_current\n", testing::internal::GetCapturedStderr());
+    }
     platform_advance_virtual_counter(60 * 1000);
     manager_.update();
     EXPECT_EQ(60, manager_.clock.show_time());
     EXPECT_EQ(60, manager_.clock.now - manager_.clock.prev);
     EXPECT_EQ(Log({"s0 init", "s0 update"}), log_);
-}
-
-// --- switches ---------------------------------------------------------------------
-
-TEST_F(SceneManager, switch_calls_exit_of_the_old_scene_then_init_of_the_new)
-{
-    add_scenes(13);
-    script({{3, 10}, {12, 20}});
-    dispatch_at(25);
-    EXPECT_EQ(Log({"s3 init", "s3 exit", "s12 init"}), log_);
-    EXPECT_EQ(manager_.scenes[12], manager_.current);
-}
-
-TEST_F(SceneManager, switch_to_same_scene_calls_exit_then_init)
-{
-    add_scenes(1);
-    script({{0, 10}, {0, 20}});
-    dispatch_at(30);
-    EXPECT_EQ(Log({"s0 init", "s0 exit", "s0 init"}), log_);
+    manager_.draw_current();
+    EXPECT_EQ("s0 draw", log_.back());
 }
 
 TEST_F(SceneManager, switch_to_an_unregistered_index_makes_the_grey_scene_current_without_init)
@@ -172,52 +190,6 @@ TEST_F(SceneManager, switch_to_an_unregistered_index_makes_the_grey_scene_curren
     EXPECT_EQ(first, manager_.dummy);
 }
 
-// --- cues and other codes -----------------------------------------------------------
-
-TEST_F(SceneManager, cues_reach_only_the_current_scene_and_are_dropped_before_the_first_switch)
-{
-    add_scenes(2);
-    script({{16, 10}, {1, 20}, {28, 30}, {29, 31}});
-    std::string err = dispatch_at(40);
-    EXPECT_EQ(Log({"s1 init", "s1 event 28", "s1 event 29"}), log_);
-    EXPECT_EQ("", err);
-}
-
-TEST_F(SceneManager, codes_without_a_handler_print_unhandled_and_are_dropped)
-{
-    add_scenes(1);
-    script({{0, 5}, {13, 10}, {14, 11}, {15, 12}, {31, 13}});
-    std::string err = dispatch_at(20);
-    EXPECT_EQ("unhandled demo_event: 13\nunhandled demo_event: 14\nunhandled demo_event: 15\n"
-              "unhandled demo_event: 31\n",
-              err);
-    EXPECT_EQ(Log({"s0 init"}), log_);
-}
-
-TEST_F(SceneManager, an_unreadable_script_behaves_as_an_empty_one)
-{
-    delete manager_.queue;
-    manager_.queue = nullptr;
-    add_scenes(1);
-    EXPECT_EQ("", dispatch_at(100000));
-    EXPECT_EQ(nullptr, manager_.current);
-}
-
-TEST_F(SceneManager, without_a_current_scene_draw_warns_every_frame)
-{
-    for (int frame = 0; frame < 2; ++frame) {
-        testing::internal::CaptureStderr();
-        manager_.draw_current();
-        EXPECT_EQ("# warning, no scene selected in cSceneManager::draw_current\n",
-                  testing::internal::GetCapturedStderr());
-    }
-    add_scenes(1);
-    script({{0, 1}});
-    dispatch_at(2);
-    manager_.draw_current();
-    EXPECT_EQ("s0 draw", log_.back());
-}
-
 // Dispatches a script whose quit is followed by another event of its time.
 void dispatch_quit_then_s100()
 {
@@ -228,15 +200,6 @@ void dispatch_quit_then_s100()
     manager.process_demo_events();
     std::cerr << "still running" << std::endl;
 }
-
-TEST(SceneManagerExit, quit_ends_the_process_with_code_0_before_later_events_of_its_time)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(dispatch_quit_then_s100(), testing::ExitedWithCode(0),
-                testing::Not(testing::HasSubstr("unhandled")));
-}
-
-// --- lifecycle ----------------------------------------------------------------------
 
 TEST(SceneManagerLifecycle, destructor_deletes_every_scene_and_the_fallback)
 {
@@ -256,38 +219,16 @@ TEST(SceneManagerLifecycle, destructor_deletes_every_scene_and_the_fallback)
     EXPECT_EQ(Log({"s0 delete", "s1 delete"}), log);
 }
 
-TEST(SceneManagerLifecycle, start_sets_the_time_origin_and_reports_playback)
+TEST_F(SceneManager, start_sets_the_time_origin_and_reports_playback)
 {
-    platform_use_virtual_counter(0);
-    cSceneManager manager;
-    manager.clock.read_frequency();
-    manager.clock.tick();
-    manager.clock.start = manager.clock.now;
+    start_virtual_clock();
     platform_advance_virtual_counter(7 * 1000000);
     testing::internal::CaptureStdout();
-    manager.start();
+    manager_.start();
     EXPECT_EQ("# fmod starting playback...\n", testing::internal::GetCapturedStdout());
-    EXPECT_EQ(7000, manager.clock.now);
-    EXPECT_EQ(0, manager.clock.show_time());
-    platform_use_real_counter();
+    EXPECT_EQ(7000, manager_.clock.now);
+    EXPECT_EQ(0, manager_.clock.show_time());
 }
-
-TEST(SceneBase, constructor_gives_the_camera_defaults_and_the_clock)
-{
-    cClock clock;
-    cSceneDummy scene(&clock);
-    EXPECT_EQ(1.0f, scene.eye[0]);
-    EXPECT_EQ(0.0f, scene.centre[2]);
-    EXPECT_EQ(1.0f, scene.up[2]);
-    EXPECT_EQ(65.0f, scene.fov);
-    EXPECT_FLOAT_EQ(0.1f, scene.znear);
-    EXPECT_EQ(500.0f, scene.zfar);
-    EXPECT_FLOAT_EQ(4.0f / 3.0f, scene.aspect);
-    EXPECT_EQ(&clock, scene.clock);
-    EXPECT_FALSE(scene.loaded);
-}
-
-// --- with a GL context ----------------------------------------------------------------
 
 // Each presented frame of the loading phase takes a quarter of a second of
 // the virtual counter: a slow display, so the fade is only a few frames.
@@ -296,36 +237,25 @@ void advance_one_refresh()
     platform_advance_virtual_counter(250000);
 }
 
-TEST(SceneManagerGl, loading_phase_loads_every_scene_in_order_and_lasts_five_seconds_of_its_clock)
+TEST_F(SceneManager, loading_phase_loads_every_scene_in_order_and_lasts_five_seconds_of_its_clock)
 {
     REQUIRE_GL_CONTEXT();
     use_release_data();
-    Log log;
-    cSceneManager manager;
-    for (int i = 0; i < 3; ++i)
-        manager.add_scene(new cRecordingScene(&manager.clock, "s" + std::to_string(i), &log));
-    platform_use_virtual_counter(0);
+    add_scenes(3);
+    start_virtual_clock();
+    manager_.clock.prev = manager_.clock.now;
     display_set_present_hook(advance_one_refresh);
-    manager.clock.read_frequency();
-    manager.clock.tick();
-    manager.clock.start = manager.clock.prev = manager.clock.now;
-    GLint viewport_before[4];
-    glGetIntegerv(GL_VIEWPORT, viewport_before);
-
-    manager.load_scenes();
+    const GlState before = GlState::now();
+    manager_.load_scenes();
     display_set_present_hook(nullptr);
-    platform_use_real_counter();
 
-    EXPECT_EQ(Log({"s0 load", "s1 load", "s2 load"}), log);
+    EXPECT_EQ(Log({"s0 load", "s1 load", "s2 load"}), log_);
     // Held until five seconds have passed, overshooting by less than one
     // hold step (a sleep, or a frame of the fade).
-    EXPECT_GE(manager.clock.now - manager.clock.start, LOADING_MIN_MS);
-    EXPECT_LT(manager.clock.now - manager.clock.start, LOADING_MIN_MS + int32_t(LOADING_HOLD_SLEEP_MS));
-    GLint viewport_after[4];
-    glGetIntegerv(GL_VIEWPORT, viewport_after);
-    EXPECT_EQ(std::vector<GLint>(viewport_before, viewport_before + 4),
-              std::vector<GLint>(viewport_after, viewport_after + 4));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    const int32_t held = manager_.clock.now - manager_.clock.start;
+    EXPECT_GE(held, LOADING_MIN_MS);
+    EXPECT_LT(held, LOADING_MIN_MS + int32_t(LOADING_HOLD_SLEEP_MS));
+    before.expect_same(GlState::now(), "loading phase", false);
     EXPECT_FALSE(check_gl_error("loading phase"));
 }
 
@@ -338,13 +268,10 @@ TEST(SceneManagerGl, grey_scene_clears_to_mid_grey)
     cSceneDummy scene(&clock);
     scene.draw();
     const rgba pixel = target.pixel(4, 4);
-    EXPECT_NEAR(128, pixel[0], 1);
-    EXPECT_NEAR(128, pixel[1], 1);
-    EXPECT_NEAR(128, pixel[2], 1);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(128, pixel[c], 1) << c;
     EXPECT_EQ(255, pixel[3]);
 }
-
-// --- scripts that can only play wrong ------------------------------------------------
 
 TEST_F(SceneManager, a_script_without_switch_or_quit_or_with_a_late_quit_is_warned_about_once)
 {
@@ -377,9 +304,13 @@ TEST_F(SceneManager, a_script_without_switch_or_quit_or_with_a_late_quit_is_warn
         EXPECT_EQ(c.warnings, testing::internal::GetCapturedStderr()) << c.what;
         EXPECT_EQ(c.music_end_ms, manager_.music_end_ms) << c.what;
     }
-    // An unreadable script is an empty one.
+    // An unreadable script is an empty one, for the check and the dispatch.
+    // (Dispatched before the check, which makes the music's end the show's.)
     delete manager_.queue;
     manager_.queue = nullptr;
+    add_scenes(1);
+    EXPECT_EQ("", dispatch_at(100000));
+    EXPECT_EQ(nullptr, manager_.current);
     testing::internal::CaptureStderr();
     manager_.check_script(3000);
     EXPECT_EQ(no_switch + no_quit, testing::internal::GetCapturedStderr());
@@ -400,9 +331,12 @@ void dispatch_around_the_music_end()
     std::cerr << "still playing at 3001" << std::endl;
 }
 
-TEST(SceneManagerExit, without_a_quit_event_the_show_ends_with_code_0_when_the_music_ends)
+TEST(SceneManagerExit, quit_or_without_it_the_music_end_ends_the_process_with_code_0)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // A quit goes before later events of its time.
+    EXPECT_EXIT(dispatch_quit_then_s100(), testing::ExitedWithCode(0),
+                testing::Not(testing::HasSubstr("unhandled")));
     EXPECT_EXIT(dispatch_around_the_music_end(), testing::ExitedWithCode(0),
                 "cSceneManager::init\nstill playing at 3000\n$");
 }

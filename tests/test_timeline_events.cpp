@@ -68,9 +68,7 @@ const char* const UNKNOWN_TOKEN_SUFFIX = " in cEventQueue_factory::eventtoken_pa
 
 } // namespace
 
-// --- tokens -----------------------------------------------------------------------
-
-TEST(EventTokens, cue_scene_and_quit_words_give_their_codes_comparing_whole_words)
+TEST(EventTokens, known_words_give_their_codes_unknown_ones_warn_and_give_minus_one_comments_are_silent)
 {
     const struct
     {
@@ -83,20 +81,13 @@ TEST(EventTokens, cue_scene_and_quit_words_give_their_codes_comparing_whole_word
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.code, cEventQueue_factory::eventtoken_parse(c.word)) << c.word;
-}
 
-TEST(EventTokens, unknown_words_warn_and_give_minus_one)
-{
     for (const char* word : {"Beat", "s13", "s7", "QUIT", "beats"}) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse(word)) << word;
         EXPECT_EQ(std::string("# warning, unknown token ") + word + UNKNOWN_TOKEN_SUFFIX,
                   testing::internal::GetCapturedStderr());
     }
-}
-
-TEST(EventTokens, comments_and_words_starting_with_a_digit_are_silent)
-{
     testing::internal::CaptureStderr();
     EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse("#"));
     EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse("#intro"));
@@ -105,19 +96,14 @@ TEST(EventTokens, comments_and_words_starting_with_a_digit_are_silent)
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
 }
 
-// --- times ------------------------------------------------------------------------
-
-TEST(EventTimes, separators_are_interchangeable_and_fields_have_no_range_limits)
+TEST(EventTimes, separators_are_interchangeable_fields_unlimited_and_short_or_over_32_bit_times_rejected)
 {
     EXPECT_EQ(65250, time_of("0:01:05,250"));
     EXPECT_EQ(65250, time_of("0:1:5:250"));
     EXPECT_EQ(65250, time_of("0,1,5,250"));
     EXPECT_EQ(75 * 60000 + 90 * 1000 + 1500, time_of("0:75:90,1500"));
     EXPECT_EQ(2 * 3600000 + 3 * 60000 + 4 * 1000 + 5, time_of("2:3:4,5"));
-}
 
-TEST(EventTimes, fewer_than_four_numbers_or_a_sum_beyond_32_bits_are_rejected)
-{
     for (const char* text : {"", "1", "0:1", "0:1:5", "0:1:5,", "a:b:c,d", ",,,", "1000:0:0,0" /* 3.6e9 ms */}) {
         std::vector<char> buffer(text, text + std::string(text).size() + 1);
         bool ok = true;
@@ -126,42 +112,34 @@ TEST(EventTimes, fewer_than_four_numbers_or_a_sum_beyond_32_bits_are_rejected)
     }
 }
 
-// --- lines ------------------------------------------------------------------------
-
-TEST(EventLines, leading_blanks_and_trailing_text_do_not_matter)
+TEST(EventLines, blanks_and_trailing_text_do_not_matter_empty_lines_are_silent_and_bad_times_are_warned_about)
 {
     EXPECT_EQ((demo_event{16, 1000}), parse("beat 0:0:1,0"));
     EXPECT_EQ((demo_event{16, 1000}), parse(" \t  beat\t0:0:1,0\r\n"));
     EXPECT_EQ((demo_event{16, 1000}), parse("beat 0:0:1,0 # first"));
     EXPECT_EQ((demo_event{13, 2500}), parse("s100 0:0:2,500"));
-}
 
-TEST(EventLines, blank_comment_and_number_lines_yield_nothing_silently)
-{
     for (const char* line : {"", "   \t ", "\n", "#intro", "# s00 0:0:0,0", "12 beat 0:0:1,0"}) {
         std::string err;
         EXPECT_EQ(NO_EVENT, parse(line, &err)) << line;
         EXPECT_EQ("", err) << line;
     }
-}
 
-TEST(EventLines, a_missing_or_short_time_is_rejected_with_a_warning_naming_the_line)
-{
-    for (const char* line : {"beat", "s01 0:15", "quit   0:1:2\n"}) {
+    // A negative field would put the event before the music, where it fires
+    // in the first frame; "+" is no more a time a person writes.
+    for (std::string line : {"beat", "s01 0:15", "quit   0:1:2\n", "beat 0:-1:5,0", "quit -0:0:1,0", "s01 0:0:+5,0",
+                             "snare 0:0:5,-1"}) {
         std::string err;
         EXPECT_EQ(NO_EVENT, parse(line, &err)) << line;
-        std::string shown = line;
-        if (!shown.empty() && shown.back() == '\n')
-            shown.pop_back();
-        EXPECT_EQ("# warning, missing or incomplete time (h:m:s,ms) in line \"" + shown +
+        if (line.back() == '\n')
+            line.pop_back();
+        EXPECT_EQ("# warning, missing or incomplete time (h:m:s,ms) in line \"" + line +
                       "\" in cEventQueue_factory::parse_line\n",
                   err);
     }
 }
 
-// --- files ------------------------------------------------------------------------
-
-TEST_F(ScriptFile, script_is_read_sorted_by_time_with_warnings_for_unknown_words)
+TEST_F(ScriptFile, script_is_read_sorted_with_unknown_words_warned_crlf_a_last_line_or_an_empty_file_read_a_missing_one_not)
 {
     write("#intro\n"
           "s00     0:00:00,000\n"
@@ -179,74 +157,39 @@ TEST_F(ScriptFile, script_is_read_sorted_by_time_with_warnings_for_unknown_words
     EXPECT_EQ(std::string("# warning, unknown token Beat") + UNKNOWN_TOKEN_SUFFIX +
                   "# warning, unknown token s13" + UNKNOWN_TOKEN_SUFFIX,
               err);
+
+    const struct
+    {
+        const char* content;
+        std::vector<demo_event> events;
+    } cases[] = {{"", {}}, {"beat 0:0:1,0\r\nquit 0:0:2,0", {{16, 1000}, {30, 2000}}}};
+    for (const auto& c : cases) {
+        write(c.content);
+        std::unique_ptr<cEventQueue> queue = load();
+        ASSERT_TRUE(queue) << c.content;
+        EXPECT_EQ(c.events, queue->events) << c.content;
+    }
+
+    for (const std::string& file : {path() + ".none", dir_}) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(nullptr, cEventQueue_factory::loadFile(file));
+        EXPECT_EQ("Error reading file \"" + file + " in cEventQueue_factory::loadFile\n",
+                  testing::internal::GetCapturedStdout());
+    }
 }
 
-TEST_F(ScriptFile, an_empty_file_gives_an_empty_queue)
-{
-    write("");
-    std::unique_ptr<cEventQueue> queue = load();
-    ASSERT_TRUE(queue);
-    EXPECT_TRUE(queue->events.empty());
-    EXPECT_EQ(nullptr, queue->next_due(1000000));
-}
-
-TEST_F(ScriptFile, a_line_over_511_characters_stops_reading_and_keeps_earlier_events)
-{
-    write("beat 0:0:1,0\n" + std::string(511, ' ') + "\n" + "snare 0:0:2,0\n" + "beat 0:0:3,0 " +
-          std::string(600, 'x') + "\n" + "quit 0:0:4,0\n");
-    std::unique_ptr<cEventQueue> queue = load();
-    ASSERT_TRUE(queue);
-    // 511 blanks still fit the buffer; the 600-character tail does not.
-    std::vector<demo_event> expected = {{16, 1000}, {17, 2000}};
-    EXPECT_EQ(expected, queue->events);
-}
-
-TEST_F(ScriptFile, crlf_lines_and_a_last_line_without_newline_are_read)
-{
-    write("beat 0:0:1,0\r\nquit 0:0:2,0");
-    std::unique_ptr<cEventQueue> queue = load();
-    ASSERT_TRUE(queue);
-    std::vector<demo_event> expected = {{16, 1000}, {30, 2000}};
-    EXPECT_EQ(expected, queue->events);
-}
-
-TEST_F(ScriptFile, a_missing_file_gives_no_queue_and_the_error_line_on_standard_output)
-{
-    testing::internal::CaptureStdout();
-    cEventQueue* queue = cEventQueue_factory::loadFile(path());
-    EXPECT_EQ(nullptr, queue);
-    EXPECT_EQ("Error reading file \"" + path() + " in cEventQueue_factory::loadFile\n",
-              testing::internal::GetCapturedStdout());
-}
-
-TEST_F(ScriptFile, a_directory_is_not_a_script)
-{
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(nullptr, cEventQueue_factory::loadFile(dir_));
-    EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find("Error reading file"));
-}
-
-// --- queue ------------------------------------------------------------------------
-
-TEST(EventQueue, next_due_hands_out_only_events_strictly_before_t_and_moves_forward)
+TEST(EventQueue, next_due_hands_out_events_strictly_before_t_and_find_looks_ahead_without_moving)
 {
     cEventQueue queue;
     queue.events = {{16, 100}, {17, 100}, {30, 200}};
     EXPECT_EQ(nullptr, queue.next_due(100));
-    const demo_event* first = queue.next_due(101);
-    ASSERT_NE(nullptr, first);
-    EXPECT_EQ(16, first->code);
-    const demo_event* second = queue.next_due(101);
-    ASSERT_NE(nullptr, second);
-    EXPECT_EQ(17, second->code);
+    EXPECT_EQ(&queue.events[0], queue.next_due(101));
+    EXPECT_EQ(&queue.events[1], queue.next_due(101));
     EXPECT_EQ(nullptr, queue.next_due(200));
     EXPECT_EQ(30, queue.next_due(201)->code);
     EXPECT_EQ(nullptr, queue.next_due(1 << 30));
-}
 
-TEST(EventQueue, find_looks_ahead_from_the_cursor_without_moving_it)
-{
-    cEventQueue queue;
+    queue = cEventQueue();
     queue.events = {{1, 100}, {16, 200}, {1, 300}};
     EXPECT_EQ((demo_event{1, 100}), queue.find(1));
     queue.next_due(101);
@@ -256,31 +199,28 @@ TEST(EventQueue, find_looks_ahead_from_the_cursor_without_moving_it)
     EXPECT_EQ(16, queue.next_due(1000)->code);
 }
 
-// --- broken scripts -----------------------------------------------------------------
-
-TEST(EventTimes, a_signed_field_is_rejected_like_an_incomplete_time)
+TEST_F(ScriptFile, an_over_long_line_stops_reading_keeps_earlier_events_and_is_named_in_one_warning)
 {
-    // A negative field would put the event before the music, where it fires
-    // in the first frame; "+" is no more a time a person writes.
-    for (const char* line : {"beat 0:-1:5,0", "quit -0:0:1,0", "s01 0:0:+5,0", "snare 0:0:5,-1"}) {
+    // 511 blanks still fit the 512-byte buffer; the tails do not.
+    const std::string blanks = "beat 0:0:1,0\n" + std::string(511, ' ') + "\n";
+    const struct
+    {
+        std::string content;
+        std::vector<demo_event> events;
+        int line;
+    } cases[] = {
+        {blanks + "snare 0:0:2,0\nbeat 0:0:3,0 " + std::string(600, 'x') + "\nquit 0:0:4,0\n", {{16, 1000}, {17, 2000}}, 4},
+        {blanks + std::string(100000, 'x') + "\nquit 0:0:4,0\n", {{16, 1000}}, 3},
+    };
+    for (const auto& c : cases) {
+        write(c.content);
         std::string err;
-        EXPECT_EQ(NO_EVENT, parse(line, &err)) << line;
-        EXPECT_EQ(std::string("# warning, missing or incomplete time (h:m:s,ms) in line \"") + line +
-                      "\" in cEventQueue_factory::parse_line\n",
+        std::unique_ptr<cEventQueue> queue = load(&err);
+        ASSERT_TRUE(queue);
+        EXPECT_EQ(c.events, queue->events);
+        EXPECT_EQ("# warning, line " + std::to_string(c.line) + " of \"" + path() +
+                      "\" is longer than 511 characters: it and the rest of the script are not read in "
+                      "cEventQueue_factory::loadFile\n",
                   err);
     }
-}
-
-TEST_F(ScriptFile, an_over_long_line_is_named_in_one_warning)
-{
-    // Lines 1 and 2 are read; line 3 does not fit the 512-byte buffer.
-    write("beat 0:0:1,0\n" + std::string(511, ' ') + "\n" + std::string(100000, 'x') + "\nquit 0:0:4,0\n");
-    std::string err;
-    std::unique_ptr<cEventQueue> queue = load(&err);
-    ASSERT_TRUE(queue);
-    EXPECT_EQ(std::vector<demo_event>({{16, 1000}}), queue->events);
-    EXPECT_EQ("# warning, line 3 of \"" + path() +
-                  "\" is longer than 511 characters: it and the rest of the script are not read in "
-                  "cEventQueue_factory::loadFile\n",
-              err);
 }
