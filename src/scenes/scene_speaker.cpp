@@ -199,11 +199,12 @@ void cSceneSpeaker::handle_event(const demo_event* e)
 void cSceneSpeaker::update()
 {
     const float e = float(scene_time(clock));
-    std::vector<demo_event> kept;
-    for (const demo_event& event : recent_events)
-        if (!(e > float(event.time) + float(EVENT_MEMORY_MS)))
-            kept.push_back(event);
-    recent_events.swap(kept);
+    // In place: the frame loop allocates nothing.
+    recent_events.erase(std::remove_if(recent_events.begin(), recent_events.end(),
+                                       [e](const demo_event& event) {
+                                           return e > float(event.time) + float(EVENT_MEMORY_MS);
+                                       }),
+                        recent_events.end());
 
     brightness = REST_BRIGHTNESS;
     for (int i = 0; i < speaker_count; ++i)
