@@ -226,14 +226,24 @@ void cDemo::init()
 
 void cDemo::run_frame()
 {
+    update_frame();
+    draw_frame();
+}
+
+void cDemo::update_frame()
+{
     poll_events();
     check_keys();
     cSceneManager* manager = get_scene_manager();
     manager->update();
     if (manager->clock.now - manager->clock.prev < 10)
         platform_sleep(5);
+}
+
+void cDemo::draw_frame()
+{
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    manager->draw_current();
+    get_scene_manager()->draw_current();
     get_display()->swap();
 }
 

@@ -38,6 +38,12 @@ public:
     void start();
     // One pass of the frame loop: input, update, pacing, clear, draw, swap.
     void run_frame();
+    // The two halves of run_frame. update_frame: input, update (events,
+    // scene switches, the current scene's update) and pacing; draw_frame:
+    // clear, the current scene's draw and the swap. A fast-forward runs the
+    // first alone where nothing needs the frame's picture (core/seek.h).
+    void update_frame();
+    void draw_frame();
 };
 
 // Start-up steps 1 to 7: window, first grey frame, GL state, image library,
