@@ -101,6 +101,9 @@ public:
 
     cPostGlow glow;
 
+    // Whether the run's first frame has been drawn (and set path_start).
+    bool first_drawn() const { return first_draw_done; }
+
 private:
     bool first_draw_done; // the first frame of the run sets path_start
 };

@@ -7,6 +7,7 @@
 #include "core/demo.h"
 #include "core/display.h"
 #include "core/gl_ext.h"
+#include "core/seek.h"
 #include "platform/platform.h"
 #include "timeline/scene_manager.h"
 
@@ -42,6 +43,8 @@ frames:
                         a range; not with --video
   --columns N           thumbnails per contact-sheet row (default 10)
   --thumb-width PX      thumbnail width in pixels (default 128)
+  --full-replay         draw every frame, kept or not (see Fast-forward below)
+  --leave-out NAME      leave one entry out of the fast-forward (see below)
   --help                this text
 TIME is seconds ("65.25"), milliseconds ("65250ms") or minutes:seconds ("1:05.25").
 
@@ -54,10 +57,26 @@ What is replayed exactly:
   - Events. Each frame runs the show's own update: all script events due before
     its show time are handed out in queue order, exactly as the show does.
   - Frames. The show is always replayed from show time 0 on one grid of frames,
-    k * 1000 / rate ms; frames before --from are run and drawn but not kept, so
-    a show time gives the same picture whatever range is asked for, and the
-    same command gives the same PNG bytes. Listed times (--at) are put into
-    that grid, and grid frames within 10 ms of them make way.
+    k * 1000 / rate ms, so a show time gives the same picture whatever range is
+    asked for, and the same command gives the same PNG bytes. Listed times
+    (--at) are put into that grid, and grid frames within 10 ms of them make
+    way.
+  - Fast-forward. A frame that is not kept runs the show's input, update and
+    events (scene switches with their exit and init, cues, every scene's
+    update, where the particle systems step), but its clear, draw and swap are
+    skipped: nothing in it reaches a kept picture, except what a draw leaves
+    for later frames. Those frames are still drawn: the first frame a scene
+    draws in the run (the times some scenes take then), the town's frames
+    while its flash rises (each depends on the one before), the last frame of
+    every scene's stretch (the GL state the next scene finds) and the frame
+    just before each kept one (the clear colour, which lags one frame); a
+    skipped draw still takes the random numbers its draw would have taken. So
+    the kept pictures are the same bytes as a full replay's, and a moment late
+    in the show costs little more than an early one.
+    --full-replay draws every frame instead, as the show does;
+    --leave-out NAME drops one entry of that list (names as "town flash",
+    "arcs first time"), only to see that the entry is needed: the pictures
+    may then differ from the full replay's.
   - Not exact. Scenes that advance per frame (particle systems step once per
     frame, first-frame times) depend on the frame rate: a capture at 2 frames a
     second shows the events and the cameras of the show but particles that
@@ -81,6 +100,7 @@ struct options
     bool has_from = false, has_to = false;
     int32_t from = 0, to = 0;
     std::vector<int32_t> at;
+    bool full_replay = false;
 };
 
 int usage_error(const char* what, const char* arg = "")
@@ -125,6 +145,10 @@ int parse_arguments(int argc, char** argv, options& opt)
             std::fputs(USAGE, stdout);
             return -1;
         }
+        if (arg == "--full-replay") {
+            opt.full_replay = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return usage_error("missing value or unknown option: ", argv[i]);
         const std::string value = argv[++i];
@@ -159,6 +183,9 @@ int parse_arguments(int argc, char** argv, options& opt)
                 opt.at.push_back(t);
                 start = end + 1;
             }
+        } else if (arg == "--leave-out") {
+            if (!seek_disable_entry(value.c_str()))
+                return usage_error("no fast-forward entry of that name: ", value.c_str());
         } else if (arg == "--columns" || arg == "--thumb-width") {
             int n = std::atoi(value.c_str());
             if (n < 1 || n > 4096)
@@ -352,10 +379,19 @@ int main(int argc, char** argv)
     const wall_clock::time_point run_began = wall_clock::now();
     wall_clock::time_point last_report = run_began;
     int kept = 0;
+    // Frames to the next kept one, for the fast-forward: 1 just before it.
+    std::vector<int> to_kept(frames.size(), INT_MAX);
+    for (std::size_t i = frames.size(); i-- > 1;)
+        to_kept[i - 1] = frames[i].keep ? 1 : (to_kept[i] == INT_MAX ? INT_MAX : to_kept[i] + 1);
     for (std::size_t i = 0; i < frames.size(); ++i) {
         set_show_time(frames[i].time);
         g_keep_next = frames[i].keep;
-        demo.run_frame();
+        if (frames[i].keep || opt.full_replay) {
+            demo.run_frame();
+        } else {
+            const int32_t next = i + 1 < frames.size() ? frames[i + 1].time : INT32_MAX;
+            fast_forward_frame(demo, {frames[i].time, next, to_kept[i]});
+        }
         kept += frames[i].keep;
         if (seconds_since(last_report) >= 2.0 || i + 1 == frames.size()) {
             last_report = wall_clock::now();
@@ -374,6 +410,9 @@ int main(int argc, char** argv)
     const double took = seconds_since(began);
     std::printf("# capture: %d frames kept of %zu run in %.1f s (%.1f frames a second)\n", g_outputs.frames(),
                 frames.size(), took, double(frames.size()) / (took > 0 ? took : 1));
+    if (!opt.full_replay)
+        std::printf("# capture: fast-forward drew %d of the %d frames it ran\n", seek_frames_drawn(),
+                    seek_frames_drawn() + seek_frames_skipped());
     if (!opt.outputs.frame_dir.empty())
         std::printf("# capture: frames in %s\n", opt.outputs.frame_dir.c_str());
     if (!opt.outputs.contact_sheet.empty())

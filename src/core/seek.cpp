@@ -1,0 +1,192 @@
+#include "seek.h"
+
+#include "demo.h"
+#include "platform/platform.h"
+#include "scenes/scene_arcs.h"
+#include "scenes/scene_particle_speaker.h"
+#include "scenes/scene_town.h"
+#include "scenes/scene_woman_box.h"
+#include "timeline/scene_manager.h"
+
+#include <cstring>
+
+namespace {
+
+// --- what the frames need ---------------------------------------------------------
+
+// An event with one of the codes falls due in the next frame's update.
+bool due_before_next(const seek_state& s, int32_t code_a, int32_t code_b)
+{
+    const cEventQueue* queue = get_scene_manager()->queue;
+    if (!queue)
+        return false;
+    for (std::size_t i = queue->cursor; i < queue->events.size(); ++i) {
+        const demo_event& e = queue->events[i];
+        if (e.time >= s.frame->next_time)
+            return false;
+        if (e.code == code_a || e.code == code_b)
+            return true;
+    }
+    return false;
+}
+
+template <class T>
+const T& current_as(const seek_state&)
+{
+    return *static_cast<const T*>(get_scene_manager()->current);
+}
+
+bool last_of_stretch(const seek_state& s)
+{
+    return s.last_of_stretch;
+}
+
+bool just_before_kept(const seek_state& s)
+{
+    return s.frame->frames_to_kept == 1;
+}
+
+bool arcs_first_time_untaken(const seek_state& s)
+{
+    return !current_as<cSceneArcs>(s).first_drawn;
+}
+
+bool particle_speaker_first_draw_untaken(const seek_state& s)
+{
+    return !current_as<cSceneParticleSpeaker>(s).first_drawn();
+}
+
+bool town_first_frame_untaken(const seek_state& s)
+{
+    return current_as<cSceneTown>(s).first_frame == INT32_MAX;
+}
+
+// In the 85 ms after a bwab the level is the larger of its rising curve and
+// the level of the frame before; the curve only rises, so every frame of
+// that stretch gives max(curve, level of the frame before the bwab). That
+// one frame is drawn (and the last of a stretch, whose level the next
+// stretch's first frames rise from); the rest need not be.
+bool town_flash_base(const seek_state& s)
+{
+    return s.last_of_stretch || due_before_next(s, TOWN_CUE_BWAB1, TOWN_CUE_BWAB2);
+}
+
+bool womanbox_logo_unstarted(const seek_state&)
+{
+    return !womanbox_logo_started;
+}
+
+} // namespace
+
+// --- the table --------------------------------------------------------------------
+
+// Everything a scene's draw leaves for later frames. Scene indices as in
+// create_scene. A draw that is not listed carries nothing: its picture
+// follows from the show time, the events and the scene's update alone.
+const draw_carried_entry DRAW_CARRIED_STATE[] = {
+    {SEEK_ANY_SCENE, "gl state", "the GL state a draw leaves (clear colour, blend function, lights, bound "
+                                 "shader) that the next scene's first frames find: the last frame of "
+                                 "every stretch is drawn",
+     last_of_stretch, 0},
+    {SEEK_ANY_SCENE, "frame before", "values one frame behind: the clear colour the next frame clears with (the "
+                                     "town's sky of the frame before) and whatever else a draw leaves for the "
+                                     "next one",
+     just_before_kept, 0},
+    {0, "intro flicker", "one crt_rand() a frame for the bands' flicker", nullptr, 1},
+    {1, "particles flicker", "one crt_rand() a frame for the points' alpha", nullptr, 1},
+    {3, "particle speaker path", "the first drawn frame of the run starts the camera flight", 
+     particle_speaker_first_draw_untaken, 0},
+    {3, "particle speaker flicker", "one crt_rand() a frame for the walls' flicker", nullptr, 1},
+    {4, "town first frame", "the first drawn frame of the run: the sky's start and the switch it ends at",
+     town_first_frame_untaken, 0},
+    {4, "town flash", "the flash level rises from the level of the frame before each bwab", town_flash_base, 0},
+    {6, "arcs first time", "the first drawn frame's time, from which the colours turn", arcs_first_time_untaken,
+     0},
+    {8, "woman box logo", "the logo's start, taken at the first drawn frame of the run",
+     womanbox_logo_unstarted, 0},
+    // The diamond reads the quit time at its first drawn frame, but the
+    // queue gives the same quit from any moment before it: nothing to draw.
+    {11, "diamond quit time", "the quit time, read at the first drawn frame (the same from any frame)", nullptr,
+     0},
+    // The greetings draw scene 12 into their screens: what scene 12's draw
+    // carries (nothing) is theirs too.
+};
+const int DRAW_CARRIED_STATE_COUNT = int(sizeof DRAW_CARRIED_STATE / sizeof DRAW_CARRIED_STATE[0]);
+
+namespace {
+
+bool g_disabled[sizeof DRAW_CARRIED_STATE / sizeof DRAW_CARRIED_STATE[0]] = {};
+int g_drawn = 0;
+int g_skipped = 0;
+
+int scene_index(const cSceneManager* manager, const cScene* scene)
+{
+    for (std::size_t i = 0; i < manager->scenes.size(); ++i)
+        if (manager->scenes[i] == scene)
+            return int(i);
+    return -1;
+}
+
+bool is_switch(int32_t code)
+{
+    return code >= EVENT_SCENE_FIRST && code <= EVENT_SCENE_LAST;
+}
+
+} // namespace
+
+bool fast_forward_frame(cDemo& demo, const seek_frame& frame)
+{
+    cSceneManager* manager = get_scene_manager();
+    const std::size_t cursor_before = manager->queue ? manager->queue->cursor : 0;
+    demo.update_frame();
+
+    seek_state state{&frame, scene_index(manager, manager->current), false, false};
+    if (const cEventQueue* queue = manager->queue) {
+        for (std::size_t i = cursor_before; i < queue->cursor; ++i)
+            state.first_of_stretch = state.first_of_stretch || is_switch(queue->events[i].code);
+        for (std::size_t i = queue->cursor; i < queue->events.size() && queue->events[i].time < frame.next_time;
+             ++i)
+            state.last_of_stretch = state.last_of_stretch || is_switch(queue->events[i].code);
+    }
+
+    bool draw = false;
+    int randoms = 0;
+    if (manager->current) {
+        for (int i = 0; i < DRAW_CARRIED_STATE_COUNT; ++i) {
+            const draw_carried_entry& entry = DRAW_CARRIED_STATE[i];
+            if (g_disabled[i] || (entry.scene != SEEK_ANY_SCENE && entry.scene != state.scene))
+                continue;
+            draw = draw || (entry.must_draw && entry.must_draw(state));
+            randoms += entry.randoms_per_draw;
+        }
+    }
+    if (draw) {
+        demo.draw_frame();
+        ++g_drawn;
+        return true;
+    }
+    for (int i = 0; i < randoms; ++i)
+        crt_rand();
+    ++g_skipped;
+    return false;
+}
+
+bool seek_disable_entry(const char* name)
+{
+    for (int i = 0; i < DRAW_CARRIED_STATE_COUNT; ++i)
+        if (std::strcmp(DRAW_CARRIED_STATE[i].name, name) == 0) {
+            g_disabled[i] = true;
+            return true;
+        }
+    return false;
+}
+
+int seek_frames_drawn()
+{
+    return g_drawn;
+}
+
+int seek_frames_skipped()
+{
+    return g_skipped;
+}
