@@ -2,6 +2,7 @@
 #include "support/images.h"
 #include "support/scene_capture.h"
 #include "support/show_runner.h"
+#include "scenes/scene_arcs.h"
 #include "timeline/event_queue.h"
 #include "timeline/scene_manager.h"
 
@@ -38,6 +39,7 @@ protected:
             return;
         // The middle of the first stretch of every scene the script shows.
         std::vector<demo_event> switches;
+        const std::vector<demo_event> queue_events = queue->events;
         for (const demo_event& e : queue->events) {
             if (e.code >= EVENT_SCENE_FIRST && e.code <= EVENT_SCENE_LAST)
                 switches.push_back(e);
@@ -48,9 +50,16 @@ protected:
         std::vector<bool> seen(EVENT_SCENE_LAST + 1, false);
         for (std::size_t i = 0; i < switches.size(); ++i) {
             const int32_t end = i + 1 < switches.size() ? switches[i + 1].time : quit_time;
-            if (!seen[switches[i].code] && end - switches[i].time >= 40) {
+            if (!seen[switches[i].code] && end - switches[i].time >= 1000) {
                 seen[switches[i].code] = true;
                 picks.push_back({(switches[i].time + end) / 2, switches[i].code});
+                late.push_back({end - 350, switches[i].code});
+                first_snare.push_back(EVENT_NONE);
+                for (const demo_event& e : queue_events)
+                    if (e.code == CUE_SNARE_CODE && e.time > switches[i].time && e.time < end) {
+                        first_snare.back() = e.time;
+                        break;
+                    }
             }
         }
         for (const SceneTime& p : picks)
@@ -71,13 +80,37 @@ protected:
         return run_capture(runner, {"--rate", "2", "--out", dir, "--at", at}, 240);
     }
 
+    // The fast-forward's frames at the times given, on a coarse grid.
+    ShowResult capture_at(const std::string& dir, const std::vector<int32_t>& times,
+                          const std::vector<std::string>& extra = {})
+    {
+        std::string list;
+        for (int32_t t : times)
+            list += (list.empty() ? "" : ",") + std::to_string(t) + "ms";
+        std::vector<std::string> args = {"--rate", "10", "--out", dir, "--at", list};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run_capture(runner, args, 600);
+    }
+
+    // 350 ms before the end of the scene's first stretch (after its cues).
+    static int32_t late_in(int32_t scene)
+    {
+        for (const SceneTime& p : late)
+            if (p.scene == scene)
+                return p.time;
+        return EVENT_NONE;
+    }
+
+    static const int32_t CUE_SNARE_CODE = 17;
     ShowRunner runner;
     static int32_t quit_time;
-    static std::vector<SceneTime> picks;
+    static std::vector<SceneTime> picks, late;
+    static std::vector<int32_t> first_snare; // per pick: the stretch's first snare, or EVENT_NONE
     static std::string at;
 };
 int32_t Capture::quit_time = -1;
-std::vector<SceneTime> Capture::picks;
+std::vector<SceneTime> Capture::picks, Capture::late;
+std::vector<int32_t> Capture::first_snare;
 std::string Capture::at;
 
 } // namespace
@@ -162,4 +195,72 @@ TEST_F(Capture, bad_arguments_end_with_code_2_before_the_show_starts)
         EXPECT_EQ(2, run.exit_code) << run.err;
         EXPECT_EQ(std::string::npos, run.out.find("fmod")) << "the show did not start";
     }
+}
+
+TEST_F(Capture, fast_forward_writes_the_full_replays_bytes_late_in_each_of_the_first_five_scenes)
+{
+    // scripts/seek-check does the same for every scene.
+    std::vector<int32_t> times;
+    for (const SceneTime& p : late)
+        if (p.scene <= 4)
+            times.push_back(p.time);
+    ASSERT_EQ(5u, times.size());
+    const std::string fast = make_temp_dir(), full = make_temp_dir();
+    const ShowResult a = capture_at(fast, times);
+    ASSERT_TRUE(a.exited && a.exit_code == 0) << a.out << a.err;
+    const ShowResult b = capture_at(full, times, {"--full-replay"});
+    ASSERT_TRUE(b.exited && b.exit_code == 0) << b.out << b.err;
+    EXPECT_NE(std::string::npos, a.out.find("# capture: fast-forward drew ")) << a.out;
+    for (int32_t t : times) {
+        const std::string picture = read_text_file(capture_frame_file(full, t));
+        ASSERT_FALSE(picture.empty()) << capture_frame_file(full, t);
+        EXPECT_TRUE(picture == read_text_file(capture_frame_file(fast, t))) << "the frame at " << t << " ms differs";
+    }
+}
+
+TEST_F(Capture, each_entry_of_the_fast_forward_is_needed_for_its_scenes_picture)
+{
+    // A moment at which the scene's picture depends on the entry.
+    int32_t ps_snare = EVENT_NONE;
+    for (std::size_t i = 0; i < picks.size(); ++i)
+        if (picks[i].scene == 3)
+            ps_snare = first_snare[i];
+    int32_t womanbox = EVENT_NONE;
+    for (const SceneTime& p : late)
+        if (p.scene == 8)
+            womanbox = p.time;
+    ASSERT_NE(EVENT_NONE, ps_snare) << "no snare in the particle speaker's stretch";
+    const struct
+    {
+        const char* entry;
+        int32_t time;
+    } needs[] = {
+        {"intro flicker", late_in(0)},
+        {"particles flicker", late_in(1)},
+        {"gl state", late_in(3)}, // the speaker room's last frame leaves what the next scene finds
+        {"particle speaker flicker", late_in(3)},
+        {"particle speaker path", ps_snare - 50}, // the first flight, before a snare starts the next
+        {"town first frame", late_in(4)},
+        {"frame before", late_in(4)}, // the town's sky is the clear colour of the frame before
+        {"arcs first time", ARCS_WARM_FROM + 1272}, // half way through the colour turn
+        {"woman box logo", womanbox - 12000},       // the logo still crossing
+    };
+    std::vector<int32_t> times;
+    for (const auto& n : needs)
+        times.push_back(n.time);
+    std::sort(times.begin(), times.end());
+    times.erase(std::unique(times.begin(), times.end()), times.end());
+    const std::string all = make_temp_dir();
+    const ShowResult reference = capture_at(all, times);
+    ASSERT_TRUE(reference.exited && reference.exit_code == 0) << reference.out << reference.err;
+    for (const auto& n : needs) {
+        const std::string dir = make_temp_dir();
+        const ShowResult run = capture_at(dir, {n.time}, {"--leave-out", n.entry});
+        ASSERT_TRUE(run.exited && run.exit_code == 0) << n.entry << run.out << run.err;
+        const std::string without = read_text_file(capture_frame_file(dir, n.time));
+        ASSERT_FALSE(without.empty()) << capture_frame_file(dir, n.time);
+        EXPECT_FALSE(without == read_text_file(capture_frame_file(all, n.time)))
+            << "without \"" << n.entry << "\" the frame at " << n.time << " ms is still right";
+    }
+    EXPECT_EQ(2, run_capture(runner, {"--out", "/tmp", "--leave-out", "no such entry"}, 30).exit_code);
 }
