@@ -5,6 +5,7 @@
 
 int main(int, char**)
 {
+    platform_open_standard_streams();
     platform_enter_exe_dir();
     return demo_main();
 }

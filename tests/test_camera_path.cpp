@@ -122,6 +122,35 @@ TEST(CameraPathLoad, a_second_load_appends_and_a_missing_file_or_a_directory_is_
     expect_vec({11, 13, -12}, position(p, 0.9f), "second file's key last");
 }
 
+TEST(CameraPathLoad, each_file_that_gives_no_usable_flight_is_warned_about_once_by_name)
+{
+    const std::string dir = make_temp_dir() + "/folder.pth";
+    ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+    const std::string two = std::string(k_key_a) + k_key_b;
+    const std::string unread = "cannot read the camera path ", read = "reading the camera path ";
+    const struct { std::string path, before, after; } cases[] = {
+        {"/nonexistent/mirvok/ps_cam99.pth", unread, ": the path stays empty"},
+        {"no_such_cam.pth", unread, ": the path stays empty"}, // load_found: not on any search path
+        {dir, unread, ": the path stays empty"},
+        {write_path_file("empty.pth", " \n"), "the camera path ", " holds no key: the path stays empty"},
+        {write_path_file("cut.pth", two + "(1, 2, 3) (4,"), read, " stopped at line 3: it keeps the 2 keys before it"},
+        {write_path_file("nan.pth", std::string(k_key_a) + "(1, 2, 3)\n(nan, 5, 6) (0, 0, 1)\n"), read,
+         " stopped at line 3: it keeps the 1 keys before it"},
+        {write_path_file("inf.pth", "(inf, 0, 0) (0, 0, 0) (0, 0, 1)"), read,
+         " stopped at line 1: it keeps the 0 keys before it"},
+        {write_path_file("huge.pth", two + "(1e38, 0, 0) (0, 0, 0) (0, 0, 1)"), "key 3 of the camera path ",
+         " holds a coordinate too large to draw with"},
+        {write_path_file("good.pth", two), "", ""},
+    };
+    for (const auto& c : cases) {
+        cCameraPath p;
+        testing::internal::CaptureStderr();
+        p.load_found(c.path);
+        EXPECT_EQ(c.before.empty() ? "" : "# warning: " + c.before + "\"" + c.path + "\"" + c.after + " in cCameraPath::load\n",
+                  testing::internal::GetCapturedStderr());
+    }
+}
+
 TEST(CameraPathLoad, reads_a_bare_name_found_through_the_search_paths)
 {
     std::string file = write_path_file("grts_cam01.pth", k_key_b);

@@ -420,6 +420,9 @@ TEST_F(Shaders, a_syntax_error_prints_the_report_with_the_listing_and_exits_minu
     EXPECT_EXIT(load_test_files(broken, "cg_levels_frag.cg", true), testing::ExitedWithCode(255),
                 "\n-{51}\nThe compile returned an error.\n[^\n]*broken_vert.cg:\n.*error.*\n-{51}\n"
                 "last-shader: null_shader\nCg error, exiting...\n$");
+    // A file on no search path is named as asked for.
+    EXPECT_EXIT(load_test_files("../nowhere/missing_vert.cg", "cg_levels_frag.cg", true), testing::ExitedWithCode(255),
+                "\n-{51}\n[^\n]*\ncannot read \"\\.\\./nowhere/missing_vert\\.cg\"\n-{51}\n");
 }
 
 TEST_F(Shaders, an_unreported_load_failure_names_the_file_as_passed_and_fails)

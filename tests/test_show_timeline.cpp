@@ -122,29 +122,58 @@ TEST_F(ShowTimeline, missing_music_ends_start_up_with_code_1)
     ShowResult result = runner_.wait_exit(START_MS);
     ASSERT_TRUE(result.exited) << result.err;
     EXPECT_EQ(1, result.exit_code);
-    EXPECT_TRUE(contains(result.err, "## ERROR: No such file or directory\n")) << result.err;
+    EXPECT_TRUE(contains(result.err, "## ERROR: No such file or directory: \"../data/music/kelmora.ogg\"\n"))
+        << result.err;
     // The exit handler is registered after the music opened.
     EXPECT_FALSE(contains(result.out, "requested exit")) << result.out;
 }
 
-TEST_F(ShowTimeline, without_a_script_the_show_runs_with_no_scene_and_beat_counts_from_the_music)
+TEST_F(ShowTimeline, a_script_that_cannot_be_read_ends_start_up_with_code_255_naming_it)
 {
     write_music(30.0);
-    if (!start())
-        GTEST_SKIP() << "no X server could be started";
-    ASSERT_TRUE(runner_.wait_for_out("# fmod starting playback...", START_MS)) << runner_.err();
-    EXPECT_TRUE(contains(runner_.out(),
-                         "Error reading file \"../data/script/markers.txt in cEventQueue_factory::loadFile\n"));
-    ASSERT_TRUE(runner_.wait_for_err("# warning, no scene selected in cSceneManager::draw_current\n", EXIT_MS));
+    const fs::path script = root_ / "data/script/markers.txt";
+    const char* kinds[] = {"missing", "a directory", "a link to /dev/zero"};
+    for (const char* kind : kinds) {
+        std::error_code ignored;
+        fs::remove_all(script, ignored);
+        if (kind == kinds[1])
+            fs::create_directory(script);
+        if (kind == kinds[2])
+            fs::create_symlink("/dev/zero", script);
+        if (kind == kinds[0] && !start())
+            GTEST_SKIP() << "no X server could be started";
+        if (kind != kinds[0]) {
+            ASSERT_TRUE(runner_.start_show((root_ / "bin/mirvok").string())) << kind;
+        }
+        ShowResult result = runner_.wait_exit(START_MS);
+        ASSERT_TRUE(result.exited) << kind << "\n" << result.err;
+        EXPECT_EQ(255, result.exit_code) << kind;
+        EXPECT_TRUE(contains(result.out,
+                             "Error reading file \"../data/script/markers.txt in cEventQueue_factory::loadFile\n"))
+            << kind << "\n" << result.out;
+        EXPECT_TRUE(contains(result.err, "## ERROR: cannot read the markers script \"../data/script/markers.txt\" "
+                                         "in cSceneManager::init\n"))
+            << kind << "\n" << result.err;
+    }
+}
 
-    ASSERT_TRUE(runner_.key_down("space"));
-    ASSERT_TRUE(runner_.wait_for_err("beat ", EXIT_MS)) << runner_.err();
-    ASSERT_TRUE(runner_.key_up("space"));
-    ASSERT_TRUE(runner_.send_key("q"));
-    ShowResult result = runner_.wait_exit(EXIT_MS);
-    EXPECT_EQ(0, result.exit_code);
-
-    // The line's time counts from the music's start (checked on the virtual
-    // counter in test_demo).
-    EXPECT_TRUE(std::regex_search(result.err, std::regex("beat 0:[0-9]+:[0-9]+,[0-9]+ [0-9]+\n"))) << result.err;
+TEST_F(ShowTimeline, closed_standard_output_or_error_does_not_keep_the_script_from_ending_the_show)
+{
+    write_music(3.0);
+    write_script("s00 0:0:0,0\nquit 0:0:0,500\n");
+    for (int fd : {1, 2}) {
+        runner_.close_descriptor(fd);
+        if (fd == 1 && !start())
+            GTEST_SKIP() << "no X server could be started";
+        if (fd == 2) {
+            ASSERT_TRUE(runner_.start_show((root_ / "bin/mirvok").string()));
+        }
+        ShowResult result = runner_.wait_exit(START_MS + EXIT_MS);
+        ASSERT_TRUE(result.exited) << "descriptor " << fd << " closed\n" << result.err;
+        EXPECT_EQ(0, result.exit_code) << "descriptor " << fd << " closed\n" << result.err;
+        // The stream left open still gets its lines, and only its own.
+        const std::string& open_one = fd == 1 ? result.err : result.out;
+        EXPECT_TRUE((fd == 1 ? result.out : result.err).empty());
+        EXPECT_TRUE(contains(open_one, fd == 1 ? "already exists! Skipping..." : "requested exit\n")) << open_one;
+    }
 }

@@ -88,6 +88,11 @@ TEST(EventTokens, known_words_give_their_codes_unknown_ones_warn_and_give_minus_
         EXPECT_EQ(std::string("# warning, unknown token ") + word + UNKNOWN_TOKEN_SUFFIX,
                   testing::internal::GetCapturedStderr());
     }
+    // Bytes of a damaged file reach the terminal as text, not as commands.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse("\x1b[2J\x7f\xc3\xa9"));
+    EXPECT_EQ(std::string("# warning, unknown token \\x1b[2J\\x7f\\xc3\\xa9") + UNKNOWN_TOKEN_SUFFIX,
+              testing::internal::GetCapturedStderr());
     testing::internal::CaptureStderr();
     EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse("#"));
     EXPECT_EQ(-1, cEventQueue_factory::eventtoken_parse("#intro"));
@@ -162,7 +167,9 @@ TEST_F(ScriptFile, script_is_read_sorted_with_unknown_words_warned_crlf_a_last_l
     {
         const char* content;
         std::vector<demo_event> events;
-    } cases[] = {{"", {}}, {"beat 0:0:1,0\r\nquit 0:0:2,0", {{16, 1000}, {30, 2000}}}};
+    } cases[] = {{"", {}},
+                 {"beat 0:0:1,0\r\nquit 0:0:2,0", {{16, 1000}, {30, 2000}}},
+                 {"\xef\xbb\xbfs00 0:0:0,0\nbeat 0:0:1,0", {{0, 0}, {16, 1000}}}}; // an editor's byte order mark
     for (const auto& c : cases) {
         write(c.content);
         std::unique_ptr<cEventQueue> queue = load();

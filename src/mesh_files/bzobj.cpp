@@ -275,7 +275,7 @@ void bobj_load_compressed(cMeshObj* mesh, std::string path)
     case BOBJ_OK:
         break;
     case BOBJ_ZLIB_ERROR:
-        std::cerr << "# warning: zlib caused an error: " << zlib_code << std::endl;
+        std::cerr << "# warning: zlib caused an error: " << zlib_code << " in \"" << path << "\"" << std::endl;
         exit(1);
     case BOBJ_INVALID:
         std::cerr << "## ERROR: in bobj_load_compressed: \"" << path << "\": " << error << std::endl;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -14,6 +15,21 @@
 #include <vector>
 
 // --- process -------------------------------------------------------------
+
+void platform_open_standard_streams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // open() takes the lowest free descriptor: fd itself, as the lower
+        // ones are open by now.
+        int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
 
 bool platform_enter_exe_dir()
 {

@@ -5,13 +5,20 @@
 // through this module.
 //
 // All functions run on the show's one thread. Nothing here needs set-up
-// except platform_enter_exe_dir(), which main() calls first.
+// except platform_open_standard_streams() and platform_enter_exe_dir(), which
+// main() calls first, in this order.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 // --- process -------------------------------------------------------------
+
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed. A
+// program started with its output closed would otherwise get its first file
+// or its X connection on descriptor 1 or 2 and write its log lines into it.
+// Call before anything opens a file or a connection.
+void platform_open_standard_streams();
 
 // Makes the directory of the running executable (/proc/self/exe) the working
 // directory, so "../data" is found however the program was started. Returns

@@ -1,9 +1,14 @@
 #include "camera_path.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
 
+#include "core/resource_path.h"
 #include "platform/platform.h"
 
 // The largest parameter evaluated: just below 1, so the last segment's index
@@ -25,28 +30,80 @@ static bool read_vector(std::istream& in, float out[3])
     return true;
 }
 
-void cCameraPath::read_keys(std::istream& in)
+// The stream's position, also after a failed read (at the end of the text
+// when it ran out).
+static std::streamoff position_of(std::istream& in, std::streamoff end)
 {
+    in.clear();
+    std::streamoff at = in.tellg();
+    return at < 0 ? end : at;
+}
+
+int cCameraPath::read_keys(std::istream& in)
+{
+    // The text is kept to tell a clean end from a key cut short and to find
+    // the line of the token that stopped reading.
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::istringstream keys_in(text);
+    const std::streamoff end = std::streamoff(text.size());
     for (;;) {
+        const std::streamoff key_start = position_of(keys_in, end);
         cCameraKey key;
         // A truncated or malformed key ends the file; the keys before it stay.
-        if (!read_vector(in, key.position) || !read_vector(in, key.target) || !read_vector(in, key.up))
-            return;
+        if (!read_vector(keys_in, key.position) || !read_vector(keys_in, key.target) || !read_vector(keys_in, key.up)) {
+            const std::streamoff stop = position_of(keys_in, end);
+            if (text.find_first_not_of(" \t\r\n\v\f", size_t(key_start)) == std::string::npos)
+                return 0;
+            return 1 + int(std::count(text.begin(), text.begin() + stop, '\n'));
+        }
         keys.push_back(key);
     }
+}
+
+// Squares of larger coordinates overflow single precision in the camera set-up
+// (the frames turn black); not-a-number and infinity never make a camera.
+static bool usable(const float v[3])
+{
+    for (int c = 0; c < 3; ++c)
+        if (!(std::fabs(v[c]) <= 1e18f))
+            return false;
+    return true;
 }
 
 bool cCameraPath::load(std::string full_path)
 {
     // A directory opens as a stream on Linux and reads as empty: it is a file
     // that cannot be opened.
-    if (!platform_file_readable(full_path))
+    std::ifstream in;
+    if (platform_file_readable(full_path))
+        in.open(full_path.c_str());
+    if (!in.is_open()) {
+        std::cerr << "# warning: cannot read the camera path \"" << full_path
+                  << "\": the path stays empty in cCameraPath::load" << std::endl;
         return false;
-    std::ifstream in(full_path.c_str());
-    if (!in.is_open())
-        return false;
-    read_keys(in);
+    }
+    const std::size_t before = keys.size();
+    const int stopped_at = read_keys(in);
+    if (stopped_at > 0)
+        std::cerr << "# warning: reading the camera path \"" << full_path << "\" stopped at line " << stopped_at
+                  << ": it keeps the " << keys.size() - before << " keys before it in cCameraPath::load" << std::endl;
+    else if (keys.size() == before)
+        std::cerr << "# warning: the camera path \"" << full_path
+                  << "\" holds no key: the path stays empty in cCameraPath::load" << std::endl;
+    for (std::size_t i = before; i < keys.size(); ++i) {
+        if (!usable(keys[i].position) || !usable(keys[i].target) || !usable(keys[i].up)) {
+            std::cerr << "# warning: key " << i - before + 1 << " of the camera path \"" << full_path
+                      << "\" holds a coordinate too large to draw with in cCameraPath::load" << std::endl;
+            break;
+        }
+    }
     return true;
+}
+
+bool cCameraPath::load_found(const std::string& name)
+{
+    const std::string full_path = get_resource_path()->get_fullpath(name);
+    return load(full_path.empty() ? name : full_path);
 }
 
 void cCameraPath::evaluate(float t, float (cCameraKey::*member)[3], float out[3]) const

@@ -24,10 +24,17 @@ class cCameraPath
 public:
     // Appends the keys of the file at full_path (a path from
     // cResourcePath::get_fullpath). False when the file cannot be opened; a
-    // file without a complete key still gives true and adds nothing.
+    // file without a complete key still gives true and adds nothing. Each of
+    // these, a key cut short or unreadable, and a coordinate too large to
+    // draw with, is warned about on standard error, naming the file.
     bool load(std::string full_path);
+    // load() of the file the search paths find for name; a file not found is
+    // named as asked for.
+    bool load_found(const std::string& name);
     // Appends the keys read from a stream (the file format without the file).
-    void read_keys(std::istream& in);
+    // Returns the line of the token where reading stopped early, 0 when it
+    // read to the end.
+    int read_keys(std::istream& in);
 
     // The vectors at t, written to out. An empty path gives (0, 0, 0).
     void get_position(float t, float out[3]) const;

@@ -137,7 +137,7 @@ bool scene_load(cScene& scene, const cSceneLoadList& list)
     }
     // A path file that cannot be opened leaves its path empty.
     for (const cSceneLoadList::path_entry& entry : list.paths)
-        entry.path->load(search->get_fullpath(entry.name));
+        entry.path->load_found(entry.name);
     for (const std::function<void()>& add : list.shaders)
         add();
     for (const std::function<void()>& init : list.passes)

@@ -159,9 +159,8 @@ void cSceneParticleSpeaker::load()
             shaders->add_shader<cShdParticleDistort>("pdist_shader"); // compiled only, never bound
         })
         .pass([this] {
-            cResourcePath* search = get_resource_path();
             for (int i = 0; i < PS_PATH_COUNT; ++i)
-                paths[i].load(search->get_fullpath(PS_PATH_FILES[i]));
+                paths[i].load_found(PS_PATH_FILES[i]);
         })
         .pass([this] {
             delete speaker_morph;

@@ -28,8 +28,14 @@ cShader_CG::~cShader_CG()
 bool cShader_CG::load_from_files(std::string vertex_file, std::string fragment_file)
 {
     cResourcePath* paths = get_resource_path();
+    // A file the search paths do not find goes on as named, so the runtime's
+    // report names it.
     std::string vertex_path = paths->get_fullpath(vertex_file);
     std::string fragment_path = paths->get_fullpath(fragment_file);
+    if (vertex_path.empty())
+        vertex_path = vertex_file;
+    if (fragment_path.empty())
+        fragment_path = fragment_file;
 
     // Both are created before either is tested: the runtime reports the
     // first failure through the error callback, which ends the process.

@@ -54,6 +54,27 @@ std::string printable_line(const char* line)
     return text;
 }
 
+// The token as it may be shown on a terminal: bytes outside printable ASCII
+// (escape sequences of a damaged file, UTF-8) as \xNN.
+std::string printable_token(const char* token)
+{
+    static const char HEX[] = "0123456789abcdef";
+    std::string text;
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(token); *c; ++c) {
+        if (*c >= 0x20 && *c < 0x7f) {
+            text += char(*c);
+        } else {
+            text += "\\x";
+            text += HEX[*c >> 4];
+            text += HEX[*c & 15];
+        }
+    }
+    return text;
+}
+
+// The byte order mark some editors write at the start of a UTF-8 file.
+const char UTF8_BOM[] = "\xef\xbb\xbf";
+
 } // namespace
 
 // --- cEventQueue ----------------------------------------------------------------
@@ -104,7 +125,9 @@ cEventQueue* cEventQueue_factory::read(std::istream& in, const std::string& path
     // which ends reading there; a last line without a newline only sets eof.
     int number = 1;
     for (; in.getline(line, LINE_BUFFER_SIZE, '\n'); ++number) {
-        demo_event e = parse_line(line);
+        const std::size_t mark = sizeof(UTF8_BOM) - 1;
+        const bool bom = number == 1 && std::strncmp(line, UTF8_BOM, mark) == 0;
+        demo_event e = parse_line(bom ? line + mark : line);
         if (e.code != EVENT_NONE)
             queue->events.push_back(e);
     }
@@ -152,7 +175,7 @@ int32_t cEventQueue_factory::eventtoken_parse(const char* token)
     if (code != EVENT_NONE)
         return code;
     if (token[0] != '#')
-        std::cerr << "# warning, unknown token " << token << " in "
+        std::cerr << "# warning, unknown token " << printable_token(token) << " in "
                   << "cEventQueue_factory::eventtoken_parse" << std::endl;
     return EVENT_NONE;
 }

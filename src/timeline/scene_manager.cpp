@@ -49,6 +49,13 @@ cSceneManager::~cSceneManager()
 void cSceneManager::init()
 {
     queue = cEventQueue_factory::loadFile(MARKERS_SCRIPT_PATH);
+    // Without its script the show would play the whole music over black and
+    // then report success: an unreadable data file ends start-up instead.
+    if (!queue) {
+        std::cerr << "## ERROR: cannot read the markers script \"" << MARKERS_SCRIPT_PATH
+                  << "\" in cSceneManager::init" << std::endl;
+        exit(-1);
+    }
     music.init();
     music.load(MUSIC_PATH);
     check_script(music.length_ms());

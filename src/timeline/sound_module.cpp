@@ -249,7 +249,7 @@ void cSoundModule_fmod::init()
 void cSoundModule_fmod::load(std::string path)
 {
     if (mode == MODE_MODULE) {
-        std::cerr << "## ERROR: " << "Tracker modules are not supported" << std::endl;
+        std::cerr << "## ERROR: " << "Tracker modules are not supported: \"" << path << "\"" << std::endl;
         exit(1);
     }
     if (mode != MODE_STREAM) {
@@ -262,7 +262,7 @@ void cSoundModule_fmod::load(std::string path)
     int error = open_vorbis(path, &s->file);
     if (error != 0) {
         delete s;
-        std::cerr << "## ERROR: " << fmod_error_string(error) << std::endl;
+        std::cerr << "## ERROR: " << fmod_error_string(error) << ": \"" << path << "\"" << std::endl;
         exit(1);
     }
     vorbis_info* info = ov_info(&s->file, -1);

@@ -231,6 +231,8 @@ bool ShowRunner::launch(const std::string& exe, const std::vector<std::string>& 
         dup2(null_fd, 0);
         dup2(out_fd, 1);
         dup2(err_fd, 2);
+        if (closed_fd_ >= 0)
+            close(closed_fd_);
         execv(exe.c_str(), argv.data());
         _exit(127);
     }

@@ -36,6 +36,9 @@ public:
     // (the refusing one is kept, so its number stays taken). False when it
     // cannot be started or every server refused it.
     bool start_show(const std::string& program = "", const std::vector<std::string>& env = {});
+    // Programs started from now on get descriptor fd (0, 1 or 2) closed, as
+    // a launcher that closes the show's output does; -1 closes none.
+    void close_descriptor(int fd) { closed_fd_ = fd; }
     // The same for any program of the build with arguments (bin/capture).
     bool start_program(const std::string& program, const std::vector<std::string>& args,
                        const std::vector<std::string>& env = {});
@@ -79,6 +82,7 @@ private:
     std::vector<pid_t> refusing_servers_;
     pid_t server_pid_ = -1;
     pid_t show_pid_ = -1;
+    int closed_fd_ = -1;
     std::string display_;
     std::string dir_; // temporary folder for the output files
 };

@@ -323,6 +323,7 @@ double seconds_since(wall_clock::time_point t0)
 
 int main(int argc, char** argv)
 {
+    platform_open_standard_streams();
     // --- arguments
     options opt;
     if (int code = parse_arguments(argc, argv, opt))
