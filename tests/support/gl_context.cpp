@@ -51,6 +51,12 @@ const char* gl_context_error()
     return g_error.c_str();
 }
 
+bool gl_display_given()
+{
+    const char* display = getenv("DISPLAY");
+    return display && *display;
+}
+
 void use_release_data()
 {
     static bool done = false;
