@@ -14,24 +14,30 @@ namespace {
 
 // --- what the frames need ---------------------------------------------------------
 
-// An event with one of the codes falls due in the next frame's update.
-bool due_before_next(const seek_state& s, int32_t code_a, int32_t code_b)
+bool is_switch(int32_t code)
+{
+    return code >= EVENT_SCENE_FIRST && code <= EVENT_SCENE_LAST;
+}
+
+bool is_bwab(int32_t code)
+{
+    return code == TOWN_CUE_BWAB1 || code == TOWN_CUE_BWAB2;
+}
+
+// An event the predicate matches falls due in the next frame's update.
+bool due_before_next(int32_t next_time, bool (*match)(int32_t code))
 {
     const cEventQueue* queue = get_scene_manager()->queue;
     if (!queue)
         return false;
-    for (std::size_t i = queue->cursor; i < queue->events.size(); ++i) {
-        const demo_event& e = queue->events[i];
-        if (e.time >= s.frame->next_time)
-            return false;
-        if (e.code == code_a || e.code == code_b)
+    for (std::size_t i = queue->cursor; i < queue->events.size() && queue->events[i].time < next_time; ++i)
+        if (match(queue->events[i].code))
             return true;
-    }
     return false;
 }
 
 template <class T>
-const T& current_as(const seek_state&)
+const T& current_as()
 {
     return *static_cast<const T*>(get_scene_manager()->current);
 }
@@ -46,19 +52,19 @@ bool just_before_kept(const seek_state& s)
     return s.frame->frames_to_kept == 1;
 }
 
-bool arcs_first_time_untaken(const seek_state& s)
+bool arcs_first_time_untaken(const seek_state&)
 {
-    return !current_as<cSceneArcs>(s).first_drawn;
+    return !current_as<cSceneArcs>().first_drawn;
 }
 
-bool particle_speaker_first_draw_untaken(const seek_state& s)
+bool particle_speaker_first_draw_untaken(const seek_state&)
 {
-    return !current_as<cSceneParticleSpeaker>(s).first_drawn();
+    return !current_as<cSceneParticleSpeaker>().first_drawn();
 }
 
-bool town_first_frame_untaken(const seek_state& s)
+bool town_first_frame_untaken(const seek_state&)
 {
-    return current_as<cSceneTown>(s).first_frame == INT32_MAX;
+    return current_as<cSceneTown>().first_frame == INT32_MAX;
 }
 
 // In the 85 ms after a bwab the level is the larger of its rising curve and
@@ -68,7 +74,7 @@ bool town_first_frame_untaken(const seek_state& s)
 // stretch's first frames rise from); the rest need not be.
 bool town_flash_base(const seek_state& s)
 {
-    return s.last_of_stretch || due_before_next(s, TOWN_CUE_BWAB1, TOWN_CUE_BWAB2);
+    return s.last_of_stretch || due_before_next(s.frame->next_time, is_bwab);
 }
 
 bool womanbox_logo_unstarted(const seek_state&)
@@ -94,7 +100,7 @@ const draw_carried_entry DRAW_CARRIED_STATE[] = {
      just_before_kept, 0},
     {0, "intro flicker", "one crt_rand() a frame for the bands' flicker", nullptr, 1},
     {1, "particles flicker", "one crt_rand() a frame for the points' alpha", nullptr, 1},
-    {3, "particle speaker path", "the first drawn frame of the run starts the camera flight", 
+    {3, "particle speaker path", "the first drawn frame of the run starts the camera flight",
      particle_speaker_first_draw_untaken, 0},
     {3, "particle speaker flicker", "one crt_rand() a frame for the walls' flicker", nullptr, 1},
     {4, "town first frame", "the first drawn frame of the run: the sky's start and the switch it ends at",
@@ -104,10 +110,8 @@ const draw_carried_entry DRAW_CARRIED_STATE[] = {
      0},
     {8, "woman box logo", "the logo's start, taken at the first drawn frame of the run",
      womanbox_logo_unstarted, 0},
-    // The diamond reads the quit time at its first drawn frame, but the
-    // queue gives the same quit from any moment before it: nothing to draw.
-    {11, "diamond quit time", "the quit time, read at the first drawn frame (the same from any frame)", nullptr,
-     0},
+    // Not listed: the diamond reads the quit time at its first drawn frame,
+    // but the queue gives the same quit from any moment before it.
     // The greetings draw scene 12 into their screens: what scene 12's draw
     // carries (nothing) is theirs too.
 };
@@ -127,27 +131,14 @@ int scene_index(const cSceneManager* manager, const cScene* scene)
     return -1;
 }
 
-bool is_switch(int32_t code)
-{
-    return code >= EVENT_SCENE_FIRST && code <= EVENT_SCENE_LAST;
-}
-
 } // namespace
 
 bool fast_forward_frame(cDemo& demo, const seek_frame& frame)
 {
     cSceneManager* manager = get_scene_manager();
-    const std::size_t cursor_before = manager->queue ? manager->queue->cursor : 0;
     demo.update_frame();
-
-    seek_state state{&frame, scene_index(manager, manager->current), false, false};
-    if (const cEventQueue* queue = manager->queue) {
-        for (std::size_t i = cursor_before; i < queue->cursor; ++i)
-            state.first_of_stretch = state.first_of_stretch || is_switch(queue->events[i].code);
-        for (std::size_t i = queue->cursor; i < queue->events.size() && queue->events[i].time < frame.next_time;
-             ++i)
-            state.last_of_stretch = state.last_of_stretch || is_switch(queue->events[i].code);
-    }
+    const seek_state state{&frame, scene_index(manager, manager->current),
+                           due_before_next(frame.next_time, is_switch)};
 
     bool draw = false;
     int randoms = 0;

@@ -34,9 +34,8 @@ struct seek_frame
 struct seek_state
 {
     const seek_frame* frame;
-    int scene;             // index of the scene current after the update, -1 for none
-    bool first_of_stretch; // a scene switch came in this frame's update
-    bool last_of_stretch;  // a scene switch falls due before the next frame
+    int scene;            // index of the scene current after the update, -1 for none
+    bool last_of_stretch; // a scene switch falls due before the next frame
 };
 
 struct draw_carried_entry

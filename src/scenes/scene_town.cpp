@@ -31,7 +31,7 @@ const float CREDIT_ALPHA = 0.33f;
 // Flash: rest level, rise (0..85 ms) and fall (85..500 ms).
 const float FLASH_REST = 0.02f;
 const float FLASH_RISE = 0.125f;
-const int32_t FLASH_RISE_MS = TOWN_FLASH_RISE_MS;
+const int32_t FLASH_RISE_MS = 85;
 const int32_t FLASH_FALL_MS = 415;
 
 const double FOV = 90.0, ZNEAR = 1.0, ZFAR = 2000.0;

@@ -36,10 +36,9 @@ extern const float TOWN_SKY_WARM[3];
 // A span of 0 or less (no switch follows) keeps the sky cold.
 float town_sky_mix(int32_t d, int32_t span);
 // The flash level after a frame g ms after the last bwab, given the level
-// of the frame before: rising (never falling) to 0.145 over the first
-// TOWN_FLASH_RISE_MS, then falling back to the resting 0.02 over 415 ms.
+// of the frame before: rising (never falling) to 0.145 over the first 85 ms,
+// then falling back to the resting 0.02 over 415 ms.
 float town_flash_level(int32_t g, float previous);
-const int32_t TOWN_FLASH_RISE_MS = 85;
 // The cues that flash the town ("bwab1", "bwab2").
 const int32_t TOWN_CUE_BWAB1 = 20;
 const int32_t TOWN_CUE_BWAB2 = 21;
