@@ -17,6 +17,7 @@ namespace {
 
 cDisplay* g_display = nullptr;
 display_present_fn g_present_hook = nullptr;
+std::string g_caption = "mirvok OpenGL";
 
 const SDL_GLattr k_attribute_order[DISPLAY_ATTRIBUTE_COUNT] = {
     SDL_GL_RED_SIZE,   SDL_GL_GREEN_SIZE,         SDL_GL_BLUE_SIZE,
@@ -153,8 +154,13 @@ void cDisplay::init_sdl()
     }
     report_display_attributes(requested, received, std::cerr);
 
-    SDL_WM_SetCaption("mirvok OpenGL", nullptr);
+    SDL_WM_SetCaption(g_caption.c_str(), nullptr);
     SDL_ShowCursor(SDL_DISABLE);
+}
+
+void display_set_caption(const std::string& caption)
+{
+    g_caption = caption;
 }
 
 void display_set_present_hook(display_present_fn fn)

@@ -53,6 +53,9 @@ cDisplay* get_display();
 // on by one display refresh. nullptr removes it.
 typedef void (*display_present_fn)();
 void display_set_present_hook(display_present_fn fn);
+// The window's title, "mirvok OpenGL" unless a tool sets another before
+// init_sdl.
+void display_set_caption(const std::string& caption);
 // Deletes the settings object (exit handler, after SDL_Quit).
 void destroy_display();
 

@@ -1,6 +1,8 @@
 #include "seek.h"
 
 #include "demo.h"
+#include "gl_ext.h"
+#include "shaders/cShaderContainer_CG.h"
 #include "platform/platform.h"
 #include "scenes/scene_arcs.h"
 #include "scenes/scene_particle_speaker.h"
@@ -180,4 +182,73 @@ int seek_frames_drawn()
 int seek_frames_skipped()
 {
     return g_skipped;
+}
+
+// --- replaying the run from show time 0 ---------------------------------------
+
+namespace {
+
+const GLenum MATRIX_MODES[] = {GL_PROJECTION, GL_MODELVIEW, GL_TEXTURE};
+
+struct run_start_mark
+{
+    bool taken = false;
+    uint32_t random_state = 0;
+    GLfloat matrices[3][16] = {};
+    GLint matrix_mode = GL_MODELVIEW;
+};
+run_start_mark g_mark;
+
+void save_matrices()
+{
+    glGetIntegerv(GL_MATRIX_MODE, &g_mark.matrix_mode);
+    const GLenum queries[] = {GL_PROJECTION_MATRIX, GL_MODELVIEW_MATRIX, GL_TEXTURE_MATRIX};
+    for (int i = 0; i < 3; ++i)
+        glGetFloatv(queries[i], g_mark.matrices[i]);
+}
+
+void restore_matrices()
+{
+    for (int i = 0; i < 3; ++i) {
+        glMatrixMode(MATRIX_MODES[i]);
+        glLoadMatrixf(g_mark.matrices[i]);
+    }
+    glMatrixMode(GLenum(g_mark.matrix_mode));
+}
+
+} // namespace
+
+void seek_mark_run_start()
+{
+    g_mark.taken = true;
+    g_mark.random_state = crt_rand_state();
+    save_matrices();
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+}
+
+void seek_restart_run()
+{
+    if (!g_mark.taken)
+        return;
+    cSceneManager* manager = get_scene_manager();
+    if (manager->current)
+        manager->current->exit();
+    manager->current = nullptr;
+    for (cScene* scene : manager->scenes)
+        scene->rewind_run();
+    if (manager->queue)
+        manager->queue->cursor = 0;
+
+    get_shader_container()->unbind();
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glPopClientAttrib();
+    glPopAttrib();
+    restore_matrices();
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    crt_srand(g_mark.random_state);
+
+    manager->clock.tick();
+    manager->clock.start = manager->clock.prev = manager->clock.now;
 }

@@ -67,3 +67,21 @@ bool seek_disable_entry(const char* name);
 // Frames drawn and skipped by fast_forward_frame since the program started.
 int seek_frames_drawn();
 int seek_frames_skipped();
+
+// --- replaying the run from show time 0 ---------------------------------------
+//
+// The scenes keep values over the whole run, so a moment before the present
+// one is reached by starting the run over and fast-forwarding to it. These
+// two let a tool do that without loading again.
+
+// Remembers what the run starts from: the random generator's state and the
+// GL state as loading left them (held on the attribute stacks, one entry of
+// each, and the matrices). Call once, right after cDemo::start, before the
+// first frame.
+void seek_mark_run_start();
+// Starts the run over: the current scene exits, every scene puts back its
+// run-long values (cScene::rewind_run), the script's cursor goes back to its
+// first event, the random generator and the GL state are as at the mark, and
+// show time 0 falls on the clock's present reading. The driver then moves
+// the counter on and fast-forwards as from the start. Needs the mark.
+void seek_restart_run();

@@ -59,6 +59,9 @@ public:
     // system.emit_per_call of them (always at least one index is examined).
     virtual void emit(CParticleSystem& system) = 0;
     virtual void set_position(const float* xyz);
+    // Back to the table's start, as made: the numbers come again in the
+    // same order (a run replayed from its beginning).
+    void rewind() { cursor = 0; }
 
     // The next value of the table, in [0, 1]: advances the cursor, then reads.
     float draw_random()

@@ -311,6 +311,11 @@ void crt_srand(uint32_t seed)
     g_rand_state = seed;
 }
 
+uint32_t crt_rand_state()
+{
+    return g_rand_state;
+}
+
 // --- GL ---------------------------------------------------------------------
 
 void* platform_gl_get_proc(const char* name)

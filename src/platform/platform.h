@@ -92,6 +92,9 @@ int crt_rand();
 // Sets the state as the runtime's srand() would. The show never calls it;
 // tools and tests do, to replay a sequence from a known point.
 void crt_srand(uint32_t seed);
+// The generator's state now: crt_srand(crt_rand_state()) later replays the
+// numbers from here.
+uint32_t crt_rand_state();
 const int CRT_RAND_MAX = 32767;
 
 // --- GL ---------------------------------------------------------------------

@@ -152,6 +152,14 @@ void cSceneArcs::update()
             angles[i][a] = t[i][a];
 }
 
+void cSceneArcs::rewind_run()
+{
+    for (auto& arc_angles : angles)
+        arc_angles[0] = arc_angles[1] = arc_angles[2] = 0.0f;
+    phase = kick = beat_time = beat_count = first_time = 0;
+    first_drawn = false;
+}
+
 // --- drawing --------------------------------------------------------------------
 
 // Leaves additive blending, lighting with GL_LIGHT0 and "spec_shader" bound

@@ -63,6 +63,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // The diagram over the whole layer, its grey set by the last beat's age,
     // scrolled with the phase. Restores the matrices, depth mask and enables.

@@ -167,6 +167,14 @@ void cSceneDiamond::update()
     }
 }
 
+void cSceneDiamond::rewind_run()
+{
+    effects.clear();
+    melody_level = flare_level = 0.0f;
+    quit_time = EVENT_NONE;
+    quit_time_read = false;
+}
+
 // Leaves additive blending on and the depth test, depth writes, culling
 // and alpha test off: the scene's whole frame is drawn this way.
 void cSceneDiamond::draw()

@@ -53,6 +53,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // Removes the entries of effects older than their lifetime.
     void prune_effects();

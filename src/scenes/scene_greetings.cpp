@@ -129,6 +129,13 @@ void cSceneGreetings::handle_event(const demo_event* e)
     greeting_count += 1;
 }
 
+void cSceneGreetings::rewind_run()
+{
+    greeting_time = -1;
+    screen_index = 0;
+    greeting_count = -1;
+}
+
 // --- drawing --------------------------------------------------------------------
 
 void cSceneGreetings::draw()

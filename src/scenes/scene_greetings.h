@@ -53,6 +53,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override {}
+    void rewind_run() override;
 
     // Scene 12 and the sliding logo into picture, at greeting parameter t.
     void draw_tv_picture(cRenderTarget_fbo& picture, float t);

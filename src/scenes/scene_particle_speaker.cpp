@@ -144,8 +144,7 @@ void cSceneParticleSpeaker::load()
         .texture("particle.png", &particle_texture, true, GL_CLAMP)
         .texture("speaker_overlay.jpg", &overlay_texture, true, GL_CLAMP)
         .pass([this] {
-            const float gravity[3] = {0.0f, 10.0f, 0.0f};
-            particles.init(PARTICLE_COUNT, 200.0f, 0.0f, 3.0f, gravity, 10.0f);
+            reset_particles();
             renderer.init_buffer(PARTICLE_COUNT);
             CParticleEmitterCircle* circle = new CParticleEmitterCircle();
             delete emitter;
@@ -220,6 +219,25 @@ void cSceneParticleSpeaker::update()
         third_attractor_strength = ATTRACTOR_LOW_STRENGTH;
     }
     step_particles(dt);
+}
+
+void cSceneParticleSpeaker::reset_particles()
+{
+    particles = CParticleSystem(); // init appends to what is there
+    const float gravity[3] = {0.0f, 10.0f, 0.0f};
+    particles.init(PARTICLE_COUNT, 200.0f, 0.0f, 3.0f, gravity, 10.0f);
+}
+
+void cSceneParticleSpeaker::rewind_run()
+{
+    reset_particles();
+    emitter->rewind();
+    path_index = 0;
+    path_start = beat_time = 0;
+    overlay_offset[0] = overlay_offset[1] = 0.0f;
+    beat_phase = BEAT_PHASE_AT_CONSTRUCTION;
+    third_attractor_strength = 0.0f;
+    first_draw_done = false;
 }
 
 void cSceneParticleSpeaker::step_particles(float dt)

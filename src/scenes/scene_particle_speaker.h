@@ -59,10 +59,13 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // One particle step of dt seconds: the beat's emission, the system's own
     // integration, then the attractors' pull on every living particle.
     void step_particles(float dt);
+    // Every particle dead, as load() leaves the system.
+    void reset_particles();
     void draw_silo();
     void draw_particles();
     void draw_beat_overlay();

@@ -115,9 +115,7 @@ void cSceneParticles::load()
         .texture("qdr_pts_grid.jpg", &grid_texture, false, GL_CLAMP)
         .texture("white_spot.png", &dots_texture, false, GL_REPEAT)
         .pass([this] {
-            // Particles never die (the largest finite life), no damping, no gravity.
-            const float no_gravity[3] = {0.0f, 0.0f, 0.0f};
-            particles.init(PARTICLES_COUNT, PARTICLES_EMIT_PER_CALL, 0.0f, FLT_MAX, no_gravity, POINT_SIZE);
+            reset_particles();
             renderer.init_buffer(PARTICLES_COUNT);
             // A strip 0.2 wide in x and 20 long in z on the ground plane.
             const float origin[3] = {0.0f, 0.0f, 0.0f};
@@ -163,6 +161,21 @@ void cSceneParticles::handle_event(const demo_event* e)
 void cSceneParticles::update()
 {
     step_particles();
+}
+
+void cSceneParticles::reset_particles()
+{
+    particles = CParticleSystem(); // init appends to what is there
+    // Particles never die (the largest finite life), no damping, no gravity.
+    const float no_gravity[3] = {0.0f, 0.0f, 0.0f};
+    particles.init(PARTICLES_COUNT, PARTICLES_EMIT_PER_CALL, 0.0f, FLT_MAX, no_gravity, POINT_SIZE);
+}
+
+void cSceneParticles::rewind_run()
+{
+    reset_particles();
+    emitter.rewind();
+    beat_time = 0;
 }
 
 void cSceneParticles::step_particles()

@@ -39,9 +39,12 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // The body of update: step, emit, pull towards the attractors.
     void step_particles();
+    // Every particle dead, as load() leaves the system.
+    void reset_particles();
     // The grid, the two dot bands and the beat flash, in screen space.
     void draw_background();
     // The cloud, four times; expects the camera's modelview current.

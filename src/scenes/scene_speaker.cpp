@@ -14,6 +14,7 @@
 
 #include <GL/glu.h>
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <string>
 
@@ -209,6 +210,15 @@ void cSceneSpeaker::update()
     brightness = REST_BRIGHTNESS;
     for (int i = 0; i < speaker_count; ++i)
         brightness += std::max(0.0f, TRIGGER_BRIGHTNESS - 0.001f * float(event_age(clock, trigger_times[i])));
+}
+
+void cSceneSpeaker::rewind_run()
+{
+    speaker_run_state() = cSpeakerRunState();
+    std::fill(std::begin(trigger_times), std::end(trigger_times), 0);
+    recent_events.clear();
+    brightness = 0.0f;
+    fadein_time = 0;
 }
 
 float cSceneSpeaker::light_level(int i) const

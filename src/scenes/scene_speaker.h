@@ -59,6 +59,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     void draw_room();
     void draw_speakers();

@@ -193,6 +193,14 @@ void cSceneSphLaser::update()
     }
 }
 
+void cSceneSphLaser::rewind_run()
+{
+    sph_laser_beat_count = sph_laser_lead_count = 0;
+    beat_time = 0;
+    sphere_alpha = 0.0f;
+    effects.clear();
+}
+
 // --- drawing --------------------------------------------------------------------
 
 void cSceneSphLaser::draw()

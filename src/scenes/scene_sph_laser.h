@@ -56,6 +56,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // The drawing steps of draw(): the sphere nest and the cube block into the
     // 3D layer, the rings into theirs.

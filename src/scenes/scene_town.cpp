@@ -9,7 +9,9 @@
 #include "timeline/scene_manager.h"
 
 #include <GL/glu.h>
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 const float TOWN_SKY_COLD[3] = {59.0f / 255.0f, 101.0f / 255.0f, 141.0f / 255.0f};
 const float TOWN_SKY_WARM[3] = {200.0f / 255.0f, 101.0f / 255.0f, 16.0f / 255.0f};
@@ -170,6 +172,16 @@ void cSceneTown::handle_event(const demo_event* e)
 }
 
 void cSceneTown::update() {}
+
+void cSceneTown::rewind_run()
+{
+    bwab_time = bwab_count = 0;
+    first_frame = INT32_MAX;
+    std::fill(std::begin(fadein_times), std::end(fadein_times), TOWN_NEVER);
+    fadein_count = 0;
+    sky_end = -1;
+    flash = 0.0f;
+}
 
 // --- drawing --------------------------------------------------------------------
 

@@ -62,6 +62,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // The block at the 16 places of the grid, 120 units apart in x and z.
     void draw_town_grid();

@@ -122,6 +122,12 @@ void cSceneVortex::handle_event(const demo_event* e)
 
 void cSceneVortex::update() {}
 
+void cSceneVortex::rewind_run()
+{
+    view_index = 0;
+    melody_kind = melody_time = -1;
+}
+
 // --- drawing --------------------------------------------------------------------
 
 // Leaves additive blending on, culling, depth test, depth writes, alpha test

@@ -57,6 +57,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // One complete view from camera k (0..9) into the current framebuffer:
     // the light at the eye, the camera, the arms and the stripes. Restores

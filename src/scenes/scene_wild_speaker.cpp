@@ -11,6 +11,7 @@
 
 #include <GL/glu.h>
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 
 namespace {
@@ -243,6 +244,18 @@ void cSceneWildSpeaker::update()
     melody_glow = 0.0f;
     for (const light_record& m : melody_events)
         melody_glow += MELODY_GLOW * (1.0f - ramp01(e - m.time, m.duration));
+}
+
+void cSceneWildSpeaker::rewind_run()
+{
+    for (int i = 0; i < WILD_SPEAKER_LIGHT_COUNT; ++i) {
+        lights[i] = {-1, -1, 0};
+        light_level[i] = 1.0f;
+    }
+    melody_events.clear();
+    melody_glow = 0.0f;
+    lead_time = beat_count = beat_cycle = snare_cycle = 0;
+    std::fill(std::begin(segment_x), std::end(segment_x), 0.0f);
 }
 
 // --- drawing --------------------------------------------------------------------

@@ -66,6 +66,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // Turns the modelview from the ball's frame into light i's: its +y is the
     // light's axis.

@@ -153,6 +153,14 @@ void cSceneWomanBox::handle_event(const demo_event* e)
 
 void cSceneWomanBox::update() {}
 
+void cSceneWomanBox::rewind_run()
+{
+    std::memcpy(cameras, WOMANBOX_EYES, sizeof cameras);
+    view_index = 0;
+    womanbox_logo_started = false;
+    womanbox_logo_t0 = 0.0f;
+}
+
 // --- drawing --------------------------------------------------------------------
 
 void cSceneWomanBox::draw()

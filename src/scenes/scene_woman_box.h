@@ -51,6 +51,7 @@ public:
     void draw() override;
     void handle_event(const demo_event* e) override;
     void update() override;
+    void rewind_run() override;
 
     // The drawing steps of draw(), in their order.
     void draw_box();

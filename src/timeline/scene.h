@@ -26,6 +26,13 @@ public:
     virtual void handle_event(const demo_event* e) = 0;
     // Advances animation, every frame after the due events.
     virtual void update() = 0;
+    // Puts back what the scene keeps over the whole run (counts, cue times,
+    // first-frame times, particles, anything a constructor or load() set and
+    // a stretch changes), as it was when loading ended, so that a tool can
+    // replay the run from show time 0 without loading again. Called while
+    // the scene is not current. The show itself never calls it. A scene
+    // that keeps nothing between frames has nothing to put back.
+    virtual void rewind_run() {}
 
     // Camera defaults; each scene sets up its own projection and view.
     float eye[3];

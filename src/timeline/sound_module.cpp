@@ -360,6 +360,12 @@ void cSoundModule_fmod::skip(int ms)
     s.wake.notify_one();
 }
 
+void cSoundModule_fmod::pause(bool paused)
+{
+    if (audio_open && stream)
+        SDL_PauseAudio(paused ? 1 : 0);
+}
+
 void cSoundModule_fmod::mix(uint8_t* out, int len)
 {
     int frames = len / FRAME_BYTES;

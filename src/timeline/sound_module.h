@@ -53,6 +53,9 @@ public:
     void set_volume(int volume);
     // Moves the stream to ms from its start; what was decoded ahead is dropped.
     void skip(int ms);
+    // Holds the output where it is (get_time stops) or lets it go on; the
+    // decoder keeps its buffer full meanwhile. The show never pauses.
+    void pause(bool paused);
     // Stops playback and the decoder, closes the stream and the device. Safe
     // to call twice and without init.
     void close();

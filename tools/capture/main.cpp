@@ -45,6 +45,9 @@ frames:
   --thumb-width PX      thumbnail width in pixels (default 128)
   --full-replay         draw every frame, kept or not (see Fast-forward below)
   --leave-out NAME      leave one entry out of the fast-forward (see below)
+  --restart-at TIME     first run the show to TIME, start the run over from show
+                        time 0 as the rehearsal tool does for a jump back, then
+                        capture as asked: the pictures must be the same bytes
   --help                this text
 TIME is seconds ("65.25"), milliseconds ("65250ms") or minutes:seconds ("1:05.25").
 
@@ -101,6 +104,7 @@ struct options
     int32_t from = 0, to = 0;
     std::vector<int32_t> at;
     bool full_replay = false;
+    int32_t restart_at = -1;
 };
 
 int usage_error(const char* what, const char* arg = "")
@@ -183,6 +187,9 @@ int parse_arguments(int argc, char** argv, options& opt)
                 opt.at.push_back(t);
                 start = end + 1;
             }
+        } else if (arg == "--restart-at") {
+            if (!parse_show_time(value, &opt.restart_at))
+                return usage_error("not a show time: ", value.c_str());
         } else if (arg == "--leave-out") {
             if (!seek_disable_entry(value.c_str()))
                 return usage_error("no fast-forward entry of that name: ", value.c_str());
@@ -374,6 +381,16 @@ int main(int argc, char** argv)
     platform_advance_virtual_counter((1000 + HALF_MS_COUNTS - platform_counter() % 1000) % 1000);
     g_phase = phase::show;
     demo.start();
+    seek_mark_run_start();
+    if (opt.restart_at >= 0) {
+        const std::vector<capture_frame> before = schedule_range(opt.outputs.rate, 0, opt.restart_at);
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            set_show_time(before[i].time);
+            const int32_t next = i + 1 < before.size() ? before[i + 1].time : INT32_MAX;
+            fast_forward_frame(demo, {before[i].time, next, INT_MAX});
+        }
+        seek_restart_run();
+    }
     int kept_total = 0;
     for (const capture_frame& f : frames)
         kept_total += f.keep;
