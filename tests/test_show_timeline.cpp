@@ -22,22 +22,8 @@ class ShowTimeline : public testing::Test
 protected:
     void SetUp() override
     {
-        root_ = make_temp_dir();
-        ASSERT_FALSE(root_.empty());
-        fs::path build(build_dir());
-        ASSERT_TRUE(fs::exists(build / "bin/mirvok")) << "build the show first";
-        // The show enters the folder of its own executable, so it needs a
-        // real copy of the binary; shaders and other data are shared.
-        fs::create_directories(root_ / "bin");
-        fs::copy_file(build / "bin/mirvok", root_ / "bin/mirvok");
-        if (fs::exists(build / "src"))
-            fs::create_directory_symlink(build / "src", root_ / "src");
-        fs::create_directories(root_ / "data/script");
-        fs::create_directories(root_ / "data/music");
-        if (fs::exists(build / "data"))
-            for (const fs::directory_entry& entry : fs::directory_iterator(build / "data"))
-                if (entry.path().filename() != "script" && entry.path().filename() != "music")
-                    fs::create_symlink(entry.path(), root_ / "data" / entry.path().filename());
+        root_ = make_private_release({"mirvok"}, {"script", "music"});
+        ASSERT_FALSE(root_.empty()) << "build the show first";
     }
     void TearDown() override
     {

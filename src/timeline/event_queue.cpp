@@ -164,6 +164,17 @@ demo_event cEventQueue_factory::parse_line(char* line)
     return demo_event{code, time};
 }
 
+const char* cEventQueue_factory::event_token(int32_t code)
+{
+    for (const token_code& t : CUE_TOKENS)
+        if (t.code == code)
+            return t.token;
+    for (const token_code& t : LATE_TOKENS)
+        if (t.code == code)
+            return t.token;
+    return nullptr;
+}
+
 int32_t cEventQueue_factory::eventtoken_parse(const char* token)
 {
     int32_t code = lookup(CUE_TOKENS, sizeof(CUE_TOKENS) / sizeof(CUE_TOKENS[0]), token);

@@ -74,6 +74,9 @@ public:
     // The code of a first word, or -1 (with a warning for an unknown word that
     // is not a comment).
     static int32_t eventtoken_parse(const char* token);
+    // The script word of a code ("beat", "s05", "quit"), null for a code no
+    // word yields.
+    static const char* event_token(int32_t code);
     // Milliseconds of "h:m:s,ms" (',' and ':' are interchangeable, no upper
     // limits on the fields). The text is tokenised in place. *ok (when given)
     // is false, and the result 0, when the text holds fewer than four numbers,

@@ -297,7 +297,7 @@ bool ShowRunner::wait_for_window(int timeout_ms)
     auto deadline = deadline_in(timeout_ms);
     bool found = false;
     while (!found && before(deadline) && !show_ended()) {
-        found = find_window(dpy, DefaultRootWindow(dpy), "mirvok OpenGL") != 0;
+        found = find_window(dpy, DefaultRootWindow(dpy), window_name_.c_str()) != 0;
         if (!found)
             pause_ms(50);
     }
@@ -310,7 +310,7 @@ bool ShowRunner::send_close()
     Display* dpy = XOpenDisplay(display_.c_str());
     if (!dpy)
         return false;
-    Window window = find_window(dpy, DefaultRootWindow(dpy), "mirvok OpenGL");
+    Window window = find_window(dpy, DefaultRootWindow(dpy), window_name_.c_str());
     bool sent = false;
     if (window) {
         XEvent event;

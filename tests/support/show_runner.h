@@ -47,7 +47,10 @@ public:
     bool wait_for_out(const std::string& text, int timeout_ms);
     bool wait_for_err(const std::string& text, int timeout_ms);
 
-    // Waits until the show's window ("mirvok OpenGL") exists.
+    // The title wait_for_window and send_close look for: "mirvok OpenGL"
+    // unless a test of another program sets its own.
+    void set_window_name(const std::string& name) { window_name_ = name; }
+    // Waits until the program's window (see set_window_name) exists.
     bool wait_for_window(int timeout_ms);
     // xdotool key NAME ("space", "q", "Escape") on the server: press and
     // release at once, so both may reach the show in the same frame.
@@ -84,6 +87,7 @@ private:
     pid_t show_pid_ = -1;
     int closed_fd_ = -1;
     std::string display_;
+    std::string window_name_ = "mirvok OpenGL";
     std::string dir_; // temporary folder for the output files
 };
 
@@ -99,5 +103,12 @@ std::string source_dir();
 std::string shared_testdata_dir();
 // A fresh temporary directory (removed by the caller if it cares).
 std::string make_temp_dir();
+// A private copy of the release folder in a fresh temporary directory, for a
+// test that gives the show files of its own: the programs named (copied, as
+// each enters the folder of its own executable), the shaders and every data
+// folder linked, except the data folders named, which are made empty. ""
+// when the build has not made a program.
+std::string make_private_release(const std::vector<std::string>& programs,
+                                 const std::vector<std::string>& own_data_folders);
 // Whole file as a string ("" if unreadable).
 std::string read_text_file(const std::string& path);

@@ -1,6 +1,8 @@
 #include "show_runner.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -33,6 +35,32 @@ std::string make_temp_dir()
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back(0);
     return mkdtemp(buf.data()) ? std::string(buf.data()) : "";
+}
+
+std::string make_private_release(const std::vector<std::string>& programs,
+                                 const std::vector<std::string>& own_data_folders)
+{
+    namespace fs = std::filesystem;
+    const fs::path build(build_dir());
+    for (const std::string& program : programs)
+        if (!fs::exists(build / "bin" / program))
+            return "";
+    const fs::path root(make_temp_dir());
+    fs::create_directories(root / "bin");
+    for (const std::string& program : programs)
+        fs::copy_file(build / "bin" / program, root / "bin" / program);
+    if (fs::exists(build / "src"))
+        fs::create_directory_symlink(build / "src", root / "src");
+    fs::create_directories(root / "data");
+    for (const std::string& folder : own_data_folders)
+        fs::create_directories(root / "data" / folder);
+    if (fs::exists(build / "data"))
+        for (const fs::directory_entry& entry : fs::directory_iterator(build / "data")) {
+            const std::string name = entry.path().filename().string();
+            if (std::find(own_data_folders.begin(), own_data_folders.end(), name) == own_data_folders.end())
+                fs::create_symlink(entry.path(), root / "data" / name);
+        }
+    return root.string();
 }
 
 std::string read_text_file(const std::string& path)
