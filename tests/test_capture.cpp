@@ -264,3 +264,24 @@ TEST_F(Capture, each_entry_of_the_fast_forward_is_needed_for_its_scenes_picture)
     }
     EXPECT_EQ(2, run_capture(runner, {"--out", "/tmp", "--leave-out", "no such entry"}, 30).exit_code);
 }
+
+TEST_F(Capture, a_run_started_over_late_in_the_show_gives_a_fresh_runs_bytes_in_every_scene)
+{
+    // What the rehearsal tool does for a jump back: every scene's run-long
+    // values, the script's cursor, the random numbers and the GL state are
+    // back where the show started.
+    std::vector<int32_t> times;
+    for (const SceneTime& p : late)
+        times.push_back(p.time);
+    std::sort(times.begin(), times.end());
+    const std::string fresh = make_temp_dir(), again = make_temp_dir();
+    const ShowResult a = capture_at(fresh, times);
+    ASSERT_TRUE(a.exited && a.exit_code == 0) << a.out << a.err;
+    const ShowResult b = capture_at(again, times, {"--restart-at", std::to_string(quit_time - 2000) + "ms"});
+    ASSERT_TRUE(b.exited && b.exit_code == 0) << b.out << b.err;
+    for (int32_t t : times) {
+        const std::string picture = read_text_file(capture_frame_file(fresh, t));
+        ASSERT_FALSE(picture.empty()) << capture_frame_file(fresh, t);
+        EXPECT_TRUE(picture == read_text_file(capture_frame_file(again, t))) << "the frame at " << t << " ms differs";
+    }
+}

@@ -21,11 +21,6 @@ bool is_switch(int32_t code)
     return code >= EVENT_SCENE_FIRST && code <= EVENT_SCENE_LAST;
 }
 
-bool is_bwab(int32_t code)
-{
-    return code == TOWN_CUE_BWAB1 || code == TOWN_CUE_BWAB2;
-}
-
 // An event the predicate matches falls due in the next frame's update.
 bool due_before_next(int32_t next_time, bool (*match)(int32_t code))
 {
@@ -64,19 +59,16 @@ bool particle_speaker_first_draw_untaken(const seek_state&)
     return !current_as<cSceneParticleSpeaker>().first_drawn();
 }
 
-bool town_first_frame_untaken(const seek_state&)
+void town_latch_first_frame(cScene& scene, int32_t time)
 {
-    return current_as<cSceneTown>().first_frame == INT32_MAX;
+    static_cast<cSceneTown&>(scene).latch_first_frame(time);
 }
 
-// In the 85 ms after a bwab the level is the larger of its rising curve and
-// the level of the frame before; the curve only rises, so every frame of
-// that stretch gives max(curve, level of the frame before the bwab). That
-// one frame is drawn (and the last of a stretch, whose level the next
-// stretch's first frames rise from); the rest need not be.
-bool town_flash_base(const seek_state& s)
+// The level rises from the level of the frame before: every frame steps it,
+// drawn or not.
+void town_step_flash(cScene& scene, int32_t time)
 {
-    return s.last_of_stretch || due_before_next(s.frame->next_time, is_bwab);
+    static_cast<cSceneTown&>(scene).step_flash(time);
 }
 
 bool womanbox_logo_unstarted(const seek_state&)
@@ -95,23 +87,23 @@ const draw_carried_entry DRAW_CARRIED_STATE[] = {
     {SEEK_ANY_SCENE, "gl state", "the GL state a draw leaves (clear colour, blend function, lights, bound "
                                  "shader) that the next scene's first frames find: the last frame of "
                                  "every stretch is drawn",
-     last_of_stretch, 0},
+     last_of_stretch, 0, nullptr},
     {SEEK_ANY_SCENE, "frame before", "values one frame behind: the clear colour the next frame clears with (the "
                                      "town's sky of the frame before) and whatever else a draw leaves for the "
                                      "next one",
-     just_before_kept, 0},
-    {0, "intro flicker", "one crt_rand() a frame for the bands' flicker", nullptr, 1},
-    {1, "particles flicker", "one crt_rand() a frame for the points' alpha", nullptr, 1},
+     just_before_kept, 0, nullptr},
+    {0, "intro flicker", "one crt_rand() a frame for the bands' flicker", nullptr, 1, nullptr},
+    {1, "particles flicker", "one crt_rand() a frame for the points' alpha", nullptr, 1, nullptr},
     {3, "particle speaker path", "the first drawn frame of the run starts the camera flight",
-     particle_speaker_first_draw_untaken, 0},
-    {3, "particle speaker flicker", "one crt_rand() a frame for the walls' flicker", nullptr, 1},
-    {4, "town first frame", "the first drawn frame of the run: the sky's start and the switch it ends at",
-     town_first_frame_untaken, 0},
-    {4, "town flash", "the flash level rises from the level of the frame before each bwab", town_flash_base, 0},
+     particle_speaker_first_draw_untaken, 0, nullptr},
+    {3, "particle speaker flicker", "one crt_rand() a frame for the walls' flicker", nullptr, 1, nullptr},
+    {4, "town first frame", "the first frame of the run: the sky's start and the switch it ends at", nullptr, 0,
+     town_latch_first_frame},
+    {4, "town flash", "the flash level rises from the level of the frame before", nullptr, 0, town_step_flash},
     {6, "arcs first time", "the first drawn frame's time, from which the colours turn", arcs_first_time_untaken,
-     0},
+     0, nullptr},
     {8, "woman box logo", "the logo's start, taken at the first drawn frame of the run",
-     womanbox_logo_unstarted, 0},
+     womanbox_logo_unstarted, 0, nullptr},
     // Not listed: the diamond reads the quit time at its first drawn frame,
     // but the queue gives the same quit from any moment before it.
     // The greetings draw scene 12 into their screens: what scene 12's draw
@@ -160,6 +152,11 @@ bool fast_forward_frame(cDemo& demo, const seek_frame& frame)
     }
     for (int i = 0; i < randoms; ++i)
         crt_rand();
+    for (int i = 0; i < DRAW_CARRIED_STATE_COUNT; ++i) {
+        const draw_carried_entry& entry = DRAW_CARRIED_STATE[i];
+        if (entry.carry && !g_disabled[i] && entry.scene == state.scene)
+            entry.carry(*manager->current, manager->clock.show_time());
+    }
     ++g_skipped;
     return false;
 }

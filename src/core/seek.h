@@ -20,6 +20,7 @@
 #include <cstdint>
 
 class cDemo;
+class cScene;
 
 // One frame of a fast-forward, as its driver schedules it.
 struct seek_frame
@@ -48,6 +49,10 @@ struct draw_carried_entry
     // crt_rand() calls the scene's draw makes every frame, which a skipped
     // draw still makes so that later draws see the same numbers.
     int randoms_per_draw;
+    // For a frame whose draw is skipped: the part of the draw that later
+    // frames read, done without drawing (a method of the scene that its draw
+    // calls as well); null when there is none.
+    void (*carry)(cScene& scene, int32_t time);
 };
 
 const int SEEK_ANY_SCENE = -1;

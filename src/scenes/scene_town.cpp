@@ -185,15 +185,25 @@ void cSceneTown::rewind_run()
 
 // --- drawing --------------------------------------------------------------------
 
-void cSceneTown::draw()
+void cSceneTown::latch_first_frame(int32_t e)
 {
-    const int32_t e = scene_time(clock);
     if (first_frame == INT32_MAX) {
         first_frame = e;
         // The sky ends at the next switch to scene 5, looked up once for the run.
         const cEventQueue* queue = get_scene_manager()->queue;
         sky_end = queue ? queue->find(SKY_END_SCENE).time : -1;
     }
+}
+
+void cSceneTown::step_flash(int32_t e)
+{
+    flash = town_flash_level(e - bwab_time, flash);
+}
+
+void cSceneTown::draw()
+{
+    const int32_t e = scene_time(clock);
+    latch_first_frame(e);
     const int32_t d = e - first_frame;
 
     const float k = town_sky_mix(d, sky_end - first_frame);
@@ -215,7 +225,7 @@ void cSceneTown::draw()
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
 
-    flash = town_flash_level(e - bwab_time, flash);
+    step_flash(e);
     glColor4f(sky[0], sky[1], sky[2], flash);
 
     const float fog_colour[4] = {sky[0], sky[1], sky[2], 1.0f};

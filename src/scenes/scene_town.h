@@ -83,4 +83,11 @@ public:
     // scene 5, -1 when none follows.
     int32_t sky_end;
     float flash; // the flash level of the last frame
+
+    // The two values a frame leaves for the next ones, set at the start of
+    // each draw (and by a fast-forward for a frame it does not draw): the
+    // first drawn frame's time with the switch the sky ends at, taken once,
+    // and the flash level of the frame at show time e.
+    void latch_first_frame(int32_t e);
+    void step_flash(int32_t e);
 };

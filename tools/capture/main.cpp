@@ -68,12 +68,12 @@ What is replayed exactly:
     events (scene switches with their exit and init, cues, every scene's
     update, where the particle systems step), but its clear, draw and swap are
     skipped: nothing in it reaches a kept picture, except what a draw leaves
-    for later frames. Those frames are still drawn: the first frame a scene
-    draws in the run (the times some scenes take then), the town's frames
-    while its flash rises (each depends on the one before), the last frame of
+    for later frames. Those frames are still drawn: the first frame some
+    scenes draw in the run (the times they take then), the last frame of
     every scene's stretch (the GL state the next scene finds) and the frame
     just before each kept one (the clear colour, which lags one frame); a
-    skipped draw still takes the random numbers its draw would have taken. So
+    skipped draw still takes the random numbers its draw would have taken and
+    steps the town's flash and first-frame values as its draw would. So
     the kept pictures are the same bytes as a full replay's, and a moment late
     in the show costs little more than an early one.
     --full-replay draws every frame instead, as the show does;
