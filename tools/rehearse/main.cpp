@@ -229,13 +229,15 @@ public:
     cWindowDrawing()
     {
         glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
-        glGetIntegerv(GL_PROGRAM_PIPELINE_BINDING, &pipeline);
+        if (glBindProgramPipeline)
+            glGetIntegerv(GL_PROGRAM_PIPELINE_BINDING, &pipeline);
         glGetIntegerv(GL_CURRENT_PROGRAM, &program);
         glGetIntegerv(GL_ACTIVE_TEXTURE, &active_texture);
         glPushAttrib(GL_ALL_ATTRIB_BITS);
         glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-        glBindProgramPipeline(0);
+        if (glBindProgramPipeline)
+            glBindProgramPipeline(0);
         glUseProgram(0);
         glActiveTexture(GL_TEXTURE0);
         for (GLenum cap : {GL_LIGHTING, GL_DEPTH_TEST, GL_CULL_FACE, GL_FOG, GL_ALPHA_TEST, GL_TEXTURE_2D,
@@ -269,7 +271,8 @@ public:
         glPopAttrib();
         glActiveTexture(GLenum(active_texture));
         glUseProgram(GLuint(program));
-        glBindProgramPipeline(GLuint(pipeline));
+        if (glBindProgramPipeline)
+            glBindProgramPipeline(GLuint(pipeline));
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, GLuint(framebuffer));
     }
 
