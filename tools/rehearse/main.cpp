@@ -45,7 +45,7 @@ keys:
   space        prints the show's beat line for the moment (as the show does)
   p            pause / resume (picture, music and show time held)
   left, right  2 s back / forward; with shift 10 s
-  Home         back to --from (or the loop's start)
+  Home         back to --from (without it, the loop's start)
   r            re-reads data/script/markers.txt and replays to the moment
   h            hides / shows the overlay
   q, Escape    ends (exit code 0)
@@ -400,6 +400,7 @@ int32_t clamp_to_show(int32_t t)
 void seek_to(int32_t target, bool replay)
 {
     target = clamp_to_show(target);
+    const int64_t began = wall_us();
     g.seeking = true;
     int32_t from = show_time_now();
     if (replay || target <= from) {
@@ -430,7 +431,8 @@ void seek_to(int32_t target, bool replay)
     }
     g.hold_next = g.clock->paused();
     play_frame(target);
-    std::printf("# rehearse: at %s (%s)\n", format_show_time(show_time_now()).c_str(), scene_name().c_str());
+    std::printf("# rehearse: at %s (%s) after %.2f s\n", format_show_time(show_time_now()).c_str(),
+                scene_name().c_str(), double(wall_us() - began) / 1e6);
     std::fflush(stdout);
 }
 
@@ -501,7 +503,7 @@ void handle_keys()
             seek_to(show_time_now() + (shift ? BIG_STEP_MS : STEP_MS), false);
             break;
         case SDLK_HOME:
-            seek_to(g.opt.loop ? g.opt.loop_from : g.opt.from, false);
+            seek_to(g.opt.from, false);
             break;
         case SDLK_r:
             reread_script();
