@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 #include "support/images.h"
 
 namespace {
@@ -15,16 +16,6 @@ GLboolean is_buffer(GLuint id)
 {
     auto fn = reinterpret_cast<PFNGLISBUFFERARBPROC>(platform_gl_get_proc("glIsBufferARB"));
     return fn(id);
-}
-
-GLint buffer_size(GLuint id)
-{
-    auto fn = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVARBPROC>(platform_gl_get_proc("glGetBufferParameterivARB"));
-    GLint size = -1;
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, id);
-    fn(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    return size;
 }
 
 // A colour target of WIDTH x HEIGHT cleared to opaque black, bound while

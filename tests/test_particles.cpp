@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "support/gl_context.h"
 #include "support/images.h"
+#include "support/particles.h"
 
 #include <gtest/gtest.h>
 
@@ -23,15 +24,6 @@ void set_particle(CParticleSystem& s, uint32_t i, float x, float y, float z)
     s.position[3 * i] = x;
     s.position[3 * i + 1] = y;
     s.position[3 * i + 2] = z;
-}
-
-std::vector<uint32_t> living(const CParticleSystem& s)
-{
-    std::vector<uint32_t> out;
-    for (uint32_t i = 0; i < s.size(); ++i)
-        if (s.is_alive(i))
-            out.push_back(i);
-    return out;
 }
 
 std::vector<uint32_t> range(uint32_t from, uint32_t to)

@@ -6,6 +6,7 @@
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
 #include "support/gl_state.h"
+#include "support/images.h"
 #include "support/show_runner.h"
 
 #include <gtest/gtest.h>
@@ -32,15 +33,6 @@ void paint(cRenderTarget_fbo& target, int x, int y, int w, int h, float v, bool 
     glClear(GL_COLOR_BUFFER_BIT);
     glPopAttrib();
     target.end();
-}
-
-std::vector<unsigned char> read(cRenderTarget_fbo& target)
-{
-    std::vector<unsigned char> pixels(target.width * target.height * 4);
-    target.begin();
-    glReadPixels(0, 0, target.width, target.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    target.end();
-    return pixels;
 }
 
 void created(std::initializer_list<cRenderTarget_fbo*> targets)
@@ -133,7 +125,7 @@ TEST_F(Post, blur_in_place_or_into_another_target_blurs_without_turning_or_mirro
     EXPECT_EQ(outstanding, manager->get_outstanding());
     EXPECT_EQ(pooled, manager->pooled_count());
 
-    std::vector<unsigned char> p = read(*t);
+    std::vector<unsigned char> p = read_target(*t);
     EXPECT_GT(quadrant_mean(p, *t, 1, 1), 60.0);
     for (int q : {0, 1, 2}) // the other three quadrants stay black
         EXPECT_EQ(0.0, quadrant_mean(p, *t, q & 1, q >> 1)) << q;
@@ -150,8 +142,8 @@ TEST_F(Post, blur_in_place_or_into_another_target_blurs_without_turning_or_mirro
     cTmpRenderTarget src = manager->get_tmp_rt(RTT_HALF, false);
     paint(*src, 0, 0, 100, 50, 1.0f); // bottom-left
     blur_pass.blur(*src, *t);
-    std::vector<unsigned char> s = read(*src);
-    p = read(*t);
+    std::vector<unsigned char> s = read_target(*src);
+    p = read_target(*t);
     EXPECT_EQ(255, red_at(s, *src, 99, 49));
     EXPECT_EQ(0, red_at(s, *src, 100, 49));
     EXPECT_GT(red_at(p, *t, 25, 12), 200);
@@ -167,7 +159,7 @@ TEST_F(Post, levels_keeps_white_drops_mid_grey_upright_and_color_dodge_draws_int
 
     cPostLevels levels;
     levels.levels(src, dst);
-    std::vector<unsigned char> p = read(dst);
+    std::vector<unsigned char> p = read_target(dst);
     EXPECT_EQ(255, red_at(p, dst, 28, 21));
     EXPECT_EQ(0, red_at(p, dst, 3, 3));
     EXPECT_EQ(0, red_at(p, dst, 3, 21));
@@ -182,7 +174,7 @@ TEST_F(Post, levels_keeps_white_drops_mid_grey_upright_and_color_dodge_draws_int
     dodge.color_dodge(a, b);
     out.end();
     EXPECT_EQ(GL_TEXTURE0, GlState::now().active_unit);
-    p = read(out);
+    p = read_target(out);
     EXPECT_NEAR(64, red_at(p, out, 2, 4), 2) << "dodged by black: unchanged";
     EXPECT_NEAR(128, red_at(p, out, 13, 4), 3) << "0.25 / (1 - 0.5)";
 }
@@ -217,7 +209,7 @@ TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_blend_modes_pick_their
     } cases[] = {{POST_BLEND_LINEAR, 96, 32}, {POST_BLEND_ADDITIVE, 191, 64}, {POST_BLEND_COLOR_DODGE, 128, 64}};
     for (const auto& c : cases) {
         blend_pass.blend(c.mode, a, b, dst);
-        std::vector<unsigned char> p = read(dst);
+        std::vector<unsigned char> p = read_target(dst);
         EXPECT_NEAR(c.left, red_at(p, dst, 1, 1), 3) << "mode " << c.mode;
         EXPECT_NEAR(c.right, red_at(p, dst, 6, 1), 3) << "mode " << c.mode;
         EXPECT_EQ("null_shader", get_shader_container()->current_shader);
@@ -226,7 +218,7 @@ TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_blend_modes_pick_their
     get_shader_container()->bind("additive");
     blend_pass.blend(0, a, b, dst);
     EXPECT_EQ("additive", get_shader_container()->current_shader);
-    std::vector<unsigned char> p = read(dst);
+    std::vector<unsigned char> p = read_target(dst);
     EXPECT_NEAR(191, red_at(p, dst, 1, 1), 3) << "drawn with the shader bound before";
 }
 

@@ -140,10 +140,8 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         scene->draw_end_fade();
-        uint8_t p[4] = {0, 0, 0, 0};
-        glReadPixels(WIDTH / 2, HEIGHT / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
         picture->end();
-        return p[1];
+        return read_target(*picture)[(HEIGHT / 2 * WIDTH + WIDTH / 2) * 4 + 1];
     }
 
     static cRenderTarget_fbo* picture;

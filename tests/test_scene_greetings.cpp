@@ -118,11 +118,7 @@ protected:
         cRenderTarget_fbo picture(256, 192, false);
         picture.create();
         scene->draw_tv_picture(picture, t);
-        std::vector<uint8_t> p(256 * 192 * 4);
-        picture.begin();
-        glReadPixels(0, 0, 256, 192, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
-        picture.end();
-        return p;
+        return read_target(picture);
     }
 
     static cClock clock;
@@ -227,10 +223,8 @@ TEST_F(Greetings, fade_is_black_at_the_ends_of_a_greeting_and_almost_clear_at_it
         glClearColor(1, 1, 1, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         scene->draw_fade(greetings_fade_factor(g));
-        uint8_t px[4];
-        glReadPixels(32, 32, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
         target.end();
-        return int(px[0]);
+        return int(read_target(target)[(32 * 64 + 32) * 4]);
     };
     EXPECT_EQ(0, after_fade(0.0f));
     EXPECT_GE(after_fade(0.95f), 252);

@@ -7,6 +7,7 @@
 #include "support/gl_context.h"
 #include "support/images.h"
 #include "support/loaded_scene.h"
+#include "support/particles.h"
 #include "support/scene_capture.h"
 
 #include <gtest/gtest.h>
@@ -34,13 +35,7 @@ struct SteppedScene
         circle->set_radius(165.0f);
         scene.emitter = circle;
     }
-    uint32_t alive() const
-    {
-        uint32_t n = 0;
-        for (uint32_t i = 0; i < scene.particles.size(); ++i)
-            n += scene.particles.is_alive(i) ? 1 : 0;
-        return n;
-    }
+    std::size_t alive() const { return living(scene.particles).size(); }
     void beat_at(int32_t t)
     {
         clock.now = t;

@@ -1,5 +1,6 @@
 #include "support/gl_state.h"
 
+#include "platform/platform.h"
 #include "shaders/cShaderContainer_CG.h"
 
 GlState GlState::now()
@@ -101,4 +102,14 @@ testing::AssertionResult scene_exit_state_is_default()
     for (const std::string& w : wrong)
         failure << " " << w << ";";
     return failure;
+}
+
+GLint buffer_size(GLuint id)
+{
+    auto fn = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVARBPROC>(platform_gl_get_proc("glGetBufferParameterivARB"));
+    GLint size = -1;
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, id);
+    fn(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    return size;
 }

@@ -32,3 +32,7 @@ struct GlState
 // texture coordinate generation off, no shader (nor GL program) bound, unit
 // 0 active, identity texture matrices, the window's framebuffer bound.
 testing::AssertionResult scene_exit_state_is_default();
+
+// The size in bytes of buffer object id (a query the show never makes); the
+// array buffer binding is 0 afterwards.
+GLint buffer_size(GLuint id);

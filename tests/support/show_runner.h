@@ -7,6 +7,7 @@
 // failure of the test.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -101,3 +102,5 @@ std::string shared_testdata_dir();
 std::string make_temp_dir();
 // Whole file as a string ("" if unreadable).
 std::string read_text_file(const std::string& path);
+// How many times piece occurs in text (overlapping occurrences counted).
+std::size_t count_of(const std::string& text, const std::string& piece);
