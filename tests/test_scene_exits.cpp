@@ -55,8 +55,12 @@ void set_default_state()
     glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_FOG);
     glDisable(GL_LIGHTING);
-    for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_ALPHA_TEST);
+    for (GLenum unit : {GL_TEXTURE2, GL_TEXTURE1, GL_TEXTURE0}) {
         glActiveTextureARB(unit);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_TEXTURE_RECTANGLE_ARB);
         for (GLenum coord : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q})
             glDisable(coord);
         glMatrixMode(GL_TEXTURE);
@@ -66,6 +70,31 @@ void set_default_state()
     while (glGetError() != GL_NO_ERROR) {
     }
 }
+
+// What each scene leaves on, started from lighting off and culling and the
+// alpha test on (the alpha test passes everything: the show's function is
+// GL_ALWAYS). Most scenes' init turns lighting on for the whole stretch and
+// leaves it so; the woman box and the wild speaker give back culling,
+// lighting and the alpha test in their exit.
+struct Leaves
+{
+    bool lighting, cull_face, alpha_test;
+};
+const Leaves k_leaves[SCENE_COUNT] = {
+    {true, true, false},   // 0 intro: its closing logo is lit
+    {false, true, false},  // 1 particles
+    {true, true, false},   // 2 speaker
+    {false, true, false},  // 3 particle speaker: its frame draws unlit
+    {true, true, false},   // 4 town: its exit turns culling back on
+    {false, true, false},  // 5 greetings
+    {true, false, false},  // 6 arcs
+    {true, true, true},    // 7 sphere laser: touches neither culling nor the alpha test outside its pushes
+    {true, true, true},    // 8 woman box
+    {true, true, true},    // 9 wild speaker
+    {true, false, false},  // 10 vortex
+    {true, false, false},  // 11 diamond
+    {false, false, false}, // 12 tangled
+};
 
 class SceneExit : public testing::TestWithParam<int>
 {
@@ -113,6 +142,10 @@ TEST_P(SceneExit, leaves_the_state_the_next_scene_starts_from)
     platform_use_real_counter();
 
     EXPECT_TRUE(scene_exit_state_is_default()) << "scene " << index;
+    const Leaves& leaves = k_leaves[index];
+    EXPECT_EQ(leaves.lighting, bool(glIsEnabled(GL_LIGHTING))) << "lighting after scene " << index;
+    EXPECT_EQ(leaves.cull_face, bool(glIsEnabled(GL_CULL_FACE))) << "culling after scene " << index;
+    EXPECT_EQ(leaves.alpha_test, bool(glIsEnabled(GL_ALPHA_TEST))) << "alpha test after scene " << index;
     EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError()) << "scene " << index;
 }
 

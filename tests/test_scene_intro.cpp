@@ -208,6 +208,7 @@ TEST_F(SceneIntro, init_takes_the_halo_target_and_exit_gives_it_back_with_the_de
     cRenderTargetManager* pool = get_rendertarget_manager();
     const uint32_t before = pool->get_outstanding();
     const uint32_t pooled_before = pool->pooled_count();
+    glDisable(GL_TEXTURE_2D); // as the scene before leaves it (loading left it on)
 
     intro.scene.init();
     ASSERT_FALSE(intro.scene.halo_target.empty());
