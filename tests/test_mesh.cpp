@@ -95,6 +95,16 @@ TEST_F(Mesh, per_group_draws_use_each_groups_count_and_byte_offset_with_its_mate
     EXPECT_EQ(RED, target.pixel(10, 16));
     EXPECT_EQ(BLUE, target.pixel(50, 16));
     EXPECT_EQ(GL_NO_ERROR, glGetError());
+    // A material with textures enables units 2, 0 and 1; the draw turns
+    // them off again.
+    for (std::unique_ptr<cTexture>* slot : {&mesh.materials[0].ambient_tex, &mesh.materials[0].diffuse_tex,
+                                             &mesh.materials[0].specular_tex})
+        slot->reset(new cTexture(GL_TEXTURE_2D, 0));
+    mesh.draw();
+    for (GLenum unit : {GL_TEXTURE2, GL_TEXTURE1, GL_TEXTURE0}) {
+        glActiveTextureARB(unit);
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "unit " << unit - GL_TEXTURE0;
+    }
     // Only the arrays it found enabled, and no buffer bound.
     for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY})
         EXPECT_FALSE(glIsEnabled(array)) << array;
