@@ -1,5 +1,6 @@
 #include "mesh_files/mesh.h"
 #include "platform/platform.h"
+#include "shaders/cShaderContainer_CG.h"
 
 #include <gtest/gtest.h>
 
@@ -184,6 +185,35 @@ TEST_F(Mesh, release_buffers_then_destruction_deletes_each_buffer_once)
     for (GLuint id : fresh)
         EXPECT_TRUE(is_buffer(id)) << id;
     glDeleteBuffersARB(4, fresh);
+}
+
+// A quad on the left quarter morphed towards its copy on the right quarter:
+// the weight and the target's positions reach the morph program.
+TEST_F(Mesh, a_morph_draws_the_base_moved_towards_the_targets_positions_by_its_weight)
+{
+    use_show_environment();
+    cMeshObj base, target;
+    base.positions = {0, 0, 0, 0.25f, 0, 0, 0.25f, 1, 0, 0, 1, 0};
+    target.positions = {0.75f, 0, 0, 1, 0, 0, 1, 1, 0, 0.75f, 1, 0};
+    base.indices = target.indices = {0, 1, 2, 0, 2, 3};
+    base.upload();
+    target.upload();
+    cMeshMorph morph(&base, &target);
+    morph.init();
+    Offscreen out;
+    const float white[4] = {1, 1, 1, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, white); // lit or not, white
+    const struct { float weight; int lit, dark; } cases[] = {{0.0f, 8, 56}, {0.5f, 32, 8}, {1.0f, 56, 32}};
+    for (const auto& c : cases) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        morph.draw(c.weight);
+        get_shader_container()->unbind();
+        EXPECT_EQ((rgba{255, 255, 255, 255}), out.pixel(c.lit, 16)) << "weight " << c.weight;
+        EXPECT_EQ((rgba{0, 0, 0, 255}), out.pixel(c.dark, 16)) << "weight " << c.weight;
+    }
+    glClientActiveTextureARB(GL_TEXTURE3_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glClientActiveTextureARB(GL_TEXTURE0_ARB);
 }
 
 TEST_F(Mesh, buffer_index_4_ends_the_program_with_unknown_vbo)
