@@ -1,4 +1,6 @@
 #include "mesh_files/mesh.h"
+
+#include "core/screen.h"
 #include "platform/platform.h"
 #include "shaders/cShaderContainer_CG.h"
 
@@ -31,20 +33,11 @@ public:
             glDisable(cap);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0, 1, 0, 1, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
+        push_screen_matrices();
     }
     ~Offscreen()
     {
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
+        pop_screen_matrices();
         glPopAttrib();
     }
 };

@@ -202,8 +202,7 @@ TEST(SceneArcsShow, captured_frames_of_the_stretch_show_a_picture_that_moves_and
     // A beat frame of the cold start and a frame of the warm end.
     const SceneCapture run = capture_scene_frames({180500, 186000}, 2.0, 500);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 2, 2));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 2, 2, {{0, 1}}));
 }
 
 } // namespace

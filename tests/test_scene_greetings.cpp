@@ -7,6 +7,7 @@
 #include "scenes/camera_path.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "support/show_runner.h"
 #include "textures/texture_manager.h"
@@ -90,26 +91,19 @@ public:
     int draws = 0;
 };
 
-class Greetings : public testing::Test
+class Greetings : public LoadedScene<cSceneGreetings>
 {
 protected:
     static void SetUpTestSuite()
     {
-        if (!gl_test_context())
+        LoadedScene::SetUpTestSuite();
+        if (!scene)
             return;
-        use_show_environment();
-        scene = new cSceneGreetings(&clock);
-        scene->load();
         cSceneManager* manager = get_scene_manager();
         while (manager->scenes.size() < GREETINGS_PICTURE_SCENE)
             manager->add_scene(new cSceneDummy(&clock));
         green = new GreenScene(&clock);
         manager->add_scene(green); // the manager owns it
-    }
-    static void TearDownTestSuite()
-    {
-        delete scene;
-        scene = nullptr;
     }
 
     // Picture pixels (RGBA, bottom up) after draw_tv_picture at t.
@@ -121,12 +115,8 @@ protected:
         return read_target(picture);
     }
 
-    static cClock clock;
-    static cSceneGreetings* scene;
     static GreenScene* green;
 };
-cClock Greetings::clock;
-cSceneGreetings* Greetings::scene = nullptr;
 GreenScene* Greetings::green = nullptr;
 
 TEST_F(Greetings, load_fills_the_room_six_screens_and_paths_thirteen_logos_and_the_tv_shader)
@@ -237,9 +227,7 @@ TEST(GreetingsShow, first_greeting_fades_in_flies_to_a_screen_and_is_black_at_19
 {
     const SceneCapture run = capture_scene_frames({134388, 134863, 135338, 135813}, 2.0, 300);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 4, 3));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the camera flies";
-    EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 4, 3, {{0, 1}, {1, 2}}));
     EXPECT_LT(*std::max_element(run.frames[3].begin(), run.frames[3].end()), 8) << "black once the greeting is over";
 }
 

@@ -242,8 +242,7 @@ TEST(SceneIntroShow, captured_frames_at_two_show_times_show_a_picture_that_moves
 {
     const SceneCapture run = capture_scene_frames({500, 11000}, 2.0, 240);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 2, 2));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 2, 2, {{0, 1}}));
 }
 
 } // namespace

@@ -233,9 +233,7 @@ TEST(ParticleSpeakerShow, frames_at_a_beat_after_it_and_on_a_later_path_show_a_c
 {
     const SceneCapture run = capture_scene_frames({80010, 80060, 80210, 84000}, 2.0, 240);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 4, 4));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[2]), 2.0) << "the flash fades";
-    EXPECT_GT(frame_difference(run.frames[2], run.frames[3]), 2.0) << "another path";
+    ASSERT_TRUE(capture_is_clean(run, 4, 4, {{0, 2}, {2, 3}}));
 }
 
 } // namespace

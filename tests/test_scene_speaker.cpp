@@ -375,11 +375,8 @@ TEST_F(Speaker, second_stretch_uploads_the_released_buffers_again_and_draws_the_
 TEST(SpeakerShow, frames_at_a_beat_after_it_and_after_a_fadein_show_a_changing_lit_room_without_errors)
 {
     const SceneCapture run = capture_scene_frames({53043, 53418, 57401, 61091}, 1.0, 300);
-    if (!run.exited && run.log.empty())
-        GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(capture_is_clean(run, 4, 4));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the flare fades";
-    EXPECT_GT(frame_difference(run.frames[2], run.frames[3]), 2.0) << "the eye glides in";
+    SKIP_WITHOUT_X_SERVER(run);
+    ASSERT_TRUE(capture_is_clean(run, 4, 4, {{0, 1}, {2, 3}}));
 }
 
 } // namespace

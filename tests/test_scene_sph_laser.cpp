@@ -230,9 +230,7 @@ TEST(SphLaserShow, frames_at_a_beat_after_it_and_with_the_block_change_and_log_n
 {
     const SceneCapture run = capture_scene_frames({198270, 198770, 206000}, 2.0, 600);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 3, 3));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the camera glides in";
-    EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 3, 3, {{0, 1}, {1, 2}}));
 }
 
 } // namespace

@@ -347,11 +347,8 @@ TEST_F(SceneWildSpeaker, every_light_is_turned_by_its_designed_row_and_points_in
 TEST(SceneWildSpeakerShow, captured_frames_of_the_stretch_are_pictures_that_change_and_log_no_error)
 {
     const SceneCapture run = capture_scene_frames({246000, 253000, 266000, 273000}, 1.0, 500);
-    if (!run.exited && run.log.empty())
-        GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(capture_is_clean(run, 4, 4));
-    for (std::size_t i = 1; i < run.frames.size(); ++i)
-        EXPECT_GT(frame_difference(run.frames[i - 1], run.frames[i]), 2.0) << "frame " << i;
+    SKIP_WITHOUT_X_SERVER(run);
+    ASSERT_TRUE(capture_is_clean(run, 4, 4, {{0, 1}, {1, 2}, {2, 3}}));
 }
 
 } // namespace

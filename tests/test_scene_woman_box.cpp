@@ -173,9 +173,7 @@ TEST(WomanBoxShow, frames_from_two_eyes_and_with_the_logo_change_and_log_no_erro
 {
     const SceneCapture run = capture_scene_frames({224500, 225500, 226000, 229500}, 2.0, 600);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 4, 4));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "another eye";
-    EXPECT_GT(frame_difference(run.frames[2], run.frames[3]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 4, 4, {{0, 1}, {2, 3}}));
 }
 
 } // namespace
