@@ -281,8 +281,10 @@ float outermost_hit(const cMeshObj_data& mesh, const float* d)
     return best;
 }
 
-// The light placement rows (a, b, c) in degrees, as the scene's design gives them.
-const float k_designed_rows[30][3] = {
+// The thirty light placement rows (a, b, c) in degrees, written out here on
+// their own: the scene and the data tool share one table, so only this copy
+// notices an edited row.
+const float k_placement_rows[30][3] = {
     {0, -32.382f, 180}, {0, -32.382f, 108}, {0, -32.382f, 36}, {0, -32.382f, -36}, {0, -32.382f, -108},
     {0, -58.382f, 0}, {0, -58.382f, 72}, {0, -58.382f, 144}, {0, -58.382f, -144}, {0, -58.382f, -72},
     {-83.142f, -89.546f, 65.143f}, {-47.142f, -89.546f, 65.143f}, {-11.142f, -89.546f, 65.143f},
@@ -292,7 +294,7 @@ const float k_designed_rows[30][3] = {
     {180, -57.618f, 72}, {0, -122.382f, -36}, {0, -148.382f, 0}, {0, -148.382f, 72}, {-180, -31.618f, 36},
     {-180, -31.618f, 36}, {0, -148.382f, -72}};
 
-TEST_F(SceneWildSpeaker, every_light_is_turned_by_its_designed_row_and_points_into_a_socket_of_the_generated_ball)
+TEST_F(SceneWildSpeaker, every_light_is_turned_by_its_placement_row_and_points_into_a_socket_of_the_generated_ball)
 {
     REQUIRE_GL_CONTEXT();
     const cMeshObj* loaded = dynamic_cast<cMeshObj*>(scene->sphere);
@@ -315,7 +317,7 @@ TEST_F(SceneWildSpeaker, every_light_is_turned_by_its_designed_row_and_points_in
     ASSERT_EQ(30, scene->light_count);
     for (int i = 0; i < scene->light_count; ++i) {
         // c about y, then -b about z, then a about x.
-        const float* row = k_designed_rows[i];
+        const float* row = k_placement_rows[i];
         float want[16], m[16];
         glLoadIdentity();
         glRotatef(row[2], 0, 1, 0);
