@@ -213,7 +213,7 @@ TEST_F(MaterialGl, map_d_alone_is_the_diffuse_texture_repeated_map_kd_wins_over_
     EXPECT_NE(k.diffuse_tex->id, k.ambient_tex->id);
 }
 
-TEST_F(MaterialGl, illum_3_sets_no_colours_but_binds_its_textures_and_illum_0_shows_the_diffuse_as_emission)
+TEST_F(MaterialGl, illum_3_binds_only_textures_0_shows_the_diffuse_as_emission_and_1_2_4_set_the_lit_colours)
 {
     cMaterial_GL m(parse("newmtl m\nillum 3\nKd 1 0 0\nmap_Kd kd.png\n").materials[0]);
     m.load_textures();
@@ -249,6 +249,30 @@ TEST_F(MaterialGl, illum_3_sets_no_colours_but_binds_its_textures_and_illum_0_sh
     EXPECT_EQ(0.25f, emission[1]);
     EXPECT_EQ(1.0f, emission[3]);
     EXPECT_EQ(0.0f, specular[0]);
+
+    // The lit models: 1 without a highlight, 2 (the data tool's) and 4 with
+    // the specular colour and shininess.
+    for (int illum : {1, 2, 4}) {
+        cMaterial_GL lit(parse("newmtl m\nillum " + std::to_string(illum) +
+                               "\nKa 0.125 0 0\nKd 0 0.25 0\nKs 0 0 0.5\nNs 12\n").materials[0]);
+        lit.load_textures();
+        lit.emission[1] = 0.75f;
+        glPushAttrib(GL_LIGHTING_BIT);
+        glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 3.0f);
+        lit.apply();
+        float ambient[4], shininess = 0;
+        glGetMaterialfv(GL_FRONT, GL_EMISSION, emission);
+        glGetMaterialfv(GL_BACK, GL_AMBIENT, ambient);
+        glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+        glGetMaterialfv(GL_BACK, GL_SPECULAR, specular);
+        glGetMaterialfv(GL_FRONT, GL_SHININESS, &shininess);
+        glPopAttrib();
+        EXPECT_EQ(0.75f, emission[1]) << illum;
+        EXPECT_EQ(0.125f, ambient[0]) << illum;
+        EXPECT_EQ(0.25f, diffuse[1]) << illum;
+        EXPECT_EQ(illum == 1 ? 0.0f : 0.5f, specular[2]) << illum;
+        EXPECT_EQ(illum == 1 ? 3.0f : 12.0f, shininess) << illum;
+    }
 
     // Loading copies the alpha into all four colours.
     cMaterial_GL glass(parse("newmtl m\nKa 1 1 1\nTr 0.2 0.4 0.6\n").materials[0]);

@@ -1,9 +1,13 @@
 #include "mesh_files/mesh.h"
+
+#include "core/screen.h"
 #include "platform/platform.h"
+#include "shaders/cShaderContainer_CG.h"
 
 #include <gtest/gtest.h>
 
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 #include "support/images.h"
 
 namespace {
@@ -15,16 +19,6 @@ GLboolean is_buffer(GLuint id)
 {
     auto fn = reinterpret_cast<PFNGLISBUFFERARBPROC>(platform_gl_get_proc("glIsBufferARB"));
     return fn(id);
-}
-
-GLint buffer_size(GLuint id)
-{
-    auto fn = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVARBPROC>(platform_gl_get_proc("glGetBufferParameterivARB"));
-    GLint size = -1;
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, id);
-    fn(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    return size;
 }
 
 // A colour target of WIDTH x HEIGHT cleared to opaque black, bound while
@@ -39,20 +33,11 @@ public:
             glDisable(cap);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0, 1, 0, 1, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
+        push_screen_matrices();
     }
     ~Offscreen()
     {
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
+        pop_screen_matrices();
         glPopAttrib();
     }
 };
@@ -104,6 +89,16 @@ TEST_F(Mesh, per_group_draws_use_each_groups_count_and_byte_offset_with_its_mate
     EXPECT_EQ(RED, target.pixel(10, 16));
     EXPECT_EQ(BLUE, target.pixel(50, 16));
     EXPECT_EQ(GL_NO_ERROR, glGetError());
+    // A material with textures enables units 2, 0 and 1; the draw turns
+    // them off again.
+    for (std::unique_ptr<cTexture>* slot : {&mesh.materials[0].ambient_tex, &mesh.materials[0].diffuse_tex,
+                                             &mesh.materials[0].specular_tex})
+        slot->reset(new cTexture(GL_TEXTURE_2D, 0));
+    mesh.draw();
+    for (GLenum unit : {GL_TEXTURE2, GL_TEXTURE1, GL_TEXTURE0}) {
+        glActiveTextureARB(unit);
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "unit " << unit - GL_TEXTURE0;
+    }
     // Only the arrays it found enabled, and no buffer bound.
     for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY})
         EXPECT_FALSE(glIsEnabled(array)) << array;
@@ -183,6 +178,35 @@ TEST_F(Mesh, release_buffers_then_destruction_deletes_each_buffer_once)
     for (GLuint id : fresh)
         EXPECT_TRUE(is_buffer(id)) << id;
     glDeleteBuffersARB(4, fresh);
+}
+
+// A quad on the left quarter morphed towards its copy on the right quarter:
+// the weight and the target's positions reach the morph program.
+TEST_F(Mesh, a_morph_draws_the_base_moved_towards_the_targets_positions_by_its_weight)
+{
+    use_show_environment();
+    cMeshObj base, target;
+    base.positions = {0, 0, 0, 0.25f, 0, 0, 0.25f, 1, 0, 0, 1, 0};
+    target.positions = {0.75f, 0, 0, 1, 0, 0, 1, 1, 0, 0.75f, 1, 0};
+    base.indices = target.indices = {0, 1, 2, 0, 2, 3};
+    base.upload();
+    target.upload();
+    cMeshMorph morph(&base, &target);
+    morph.init();
+    Offscreen out;
+    const float white[4] = {1, 1, 1, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, white); // lit or not, white
+    const struct { float weight; int lit, dark; } cases[] = {{0.0f, 8, 56}, {0.5f, 32, 8}, {1.0f, 56, 32}};
+    for (const auto& c : cases) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        morph.draw(c.weight);
+        get_shader_container()->unbind();
+        EXPECT_EQ((rgba{255, 255, 255, 255}), out.pixel(c.lit, 16)) << "weight " << c.weight;
+        EXPECT_EQ((rgba{0, 0, 0, 255}), out.pixel(c.dark, 16)) << "weight " << c.weight;
+    }
+    glClientActiveTextureARB(GL_TEXTURE3_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glClientActiveTextureARB(GL_TEXTURE0_ARB);
 }
 
 TEST_F(Mesh, buffer_index_4_ends_the_program_with_unknown_vbo)

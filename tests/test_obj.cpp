@@ -57,14 +57,6 @@ struct exported
             GTEST_SKIP() << "no shared test data";                                                           \
     } while (0)
 
-size_t count_of(const std::string& text, const std::string& piece)
-{
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
-        n++;
-    return n;
-}
-
 const std::string SQUARE = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "support/gl_context.h"
 #include "support/images.h"
+#include "support/particles.h"
 
 #include <gtest/gtest.h>
 
@@ -23,15 +24,6 @@ void set_particle(CParticleSystem& s, uint32_t i, float x, float y, float z)
     s.position[3 * i] = x;
     s.position[3 * i + 1] = y;
     s.position[3 * i + 2] = z;
-}
-
-std::vector<uint32_t> living(const CParticleSystem& s)
-{
-    std::vector<uint32_t> out;
-    for (uint32_t i = 0; i < s.size(); ++i)
-        if (s.is_alive(i))
-            out.push_back(i);
-    return out;
 }
 
 std::vector<uint32_t> range(uint32_t from, uint32_t to)
@@ -213,38 +205,43 @@ TEST(ParticleEmitter, tables_are_identical_in_two_runs_and_start_at_entry_1)
     EXPECT_EQ(expected[1], first.draw_random());
 }
 
-TEST(ParticleEmitter, circle_and_plane_place_particles_on_their_shapes_with_velocities_in_their_ranges)
+// The first two particles of each emitter from its formulas, with the table
+// entries d[0] .. d[4] (t[1] .. t[5], then t[6] .. t[10]) drawn in order.
+TEST(ParticleEmitter, circle_and_plane_make_their_first_particles_from_the_drawn_entries_in_order)
 {
+    const std::vector<float> t = table_prefix(11);
+    const float centre[3] = {1.0f, 2.0f, 3.0f}, u[3] = {0.2f, 0.0f, 0.0f}, v[3] = {0.0f, 0.0f, 20.0f};
+    auto expect_particle = [](const CParticleSystem& s, uint32_t i, std::array<float, 3> position,
+                              std::array<float, 3> velocity) {
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(position[c], s.position[3 * i + c], 1e-4f) << "particle " << i << " axis " << c;
+            EXPECT_FLOAT_EQ(velocity[c], s.velocity[3 * i + c]) << "particle " << i << " axis " << c;
+        }
+    };
     CParticleSystem s;
-    s.init(500, 500.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    s.init(2, 2.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    crt_srand(1);
     CParticleEmitterCircle circle;
     circle.set_radius(165.0f);
-    const float centre[3] = {1.0f, 2.0f, 3.0f};
     circle.set_position(centre);
     circle.emit(s);
-    float widest = 0;
-    for (uint32_t i = 0; i < 500; ++i) {
-        const float dx = s.position[3 * i] - 1.0f, dz = s.position[3 * i + 2] - 3.0f;
-        widest = std::max(widest, std::hypot(dx, dz));
-        ASSERT_EQ(2.0f, s.position[3 * i + 1]) << "in the circle's plane";
-        ASSERT_LE(std::hypot(dx, dz), 165.01f);
-        ASSERT_TRUE(s.velocity[3 * i + 1] >= 0.0f && s.velocity[3 * i + 1] <= 500.0f) << s.velocity[3 * i + 1];
-        ASSERT_LE(std::fabs(s.velocity[3 * i]), 50.0f);
+    for (uint32_t i = 0; i < 2; ++i) {
+        const float* d = &t[5 * i + 1];
+        const double r = d[0] * 165.0, a = d[1] * 6.28318530718;
+        expect_particle(s, i, {float(1.0 + std::cos(a) * r), 2.0f, float(3.0 + std::sin(a) * r)},
+                        {d[4] * 50.0f, d[3] * 500.0f, d[2] * 50.0f});
     }
-    EXPECT_GT(widest, 150.0f) << "the whole disc is used";
 
     s = CParticleSystem();
-    s.init(500, 500.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    s.init(2, 2.0f, 0.0f, 1.0f, k_no_gravity, 1.0f);
+    crt_srand(1);
     CParticleEmitterPlane plane;
-    const float u[3] = {0.2f, 0.0f, 0.0f}, v[3] = {0.0f, 0.0f, 20.0f}, origin[3] = {0.0f, 5.0f, 0.0f};
     plane.set_axes(u, v);
-    plane.set_position(origin);
+    plane.set_position(centre);
     plane.emit(s);
-    for (uint32_t i = 0; i < 500; ++i) {
-        ASSERT_EQ(5.0f, s.position[3 * i + 1]);
-        ASSERT_TRUE(s.position[3 * i] >= 0.0f && s.position[3 * i] <= 0.2f) << s.position[3 * i];
-        ASSERT_TRUE(s.position[3 * i + 2] >= 0.0f && s.position[3 * i + 2] <= 20.0f) << s.position[3 * i + 2];
-        ASSERT_LE(s.velocity[3 * i + 1], 10.0f);
+    for (uint32_t i = 0; i < 2; ++i) {
+        const float* d = &t[5 * i + 1];
+        expect_particle(s, i, {1.0f + d[0] * 0.2f, 2.0f, 3.0f + d[1] * 20.0f}, {d[4], d[3] * 10.0f, d[2]});
     }
 }
 

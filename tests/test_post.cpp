@@ -6,6 +6,8 @@
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
 #include "support/gl_state.h"
+#include "support/images.h"
+#include "support/scene_capture.h"
 #include "support/show_runner.h"
 
 #include <gtest/gtest.h>
@@ -32,15 +34,6 @@ void paint(cRenderTarget_fbo& target, int x, int y, int w, int h, float v, bool 
     glClear(GL_COLOR_BUFFER_BIT);
     glPopAttrib();
     target.end();
-}
-
-std::vector<unsigned char> read(cRenderTarget_fbo& target)
-{
-    std::vector<unsigned char> pixels(target.width * target.height * 4);
-    target.begin();
-    glReadPixels(0, 0, target.width, target.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    target.end();
-    return pixels;
 }
 
 void created(std::initializer_list<cRenderTarget_fbo*> targets)
@@ -133,7 +126,7 @@ TEST_F(Post, blur_in_place_or_into_another_target_blurs_without_turning_or_mirro
     EXPECT_EQ(outstanding, manager->get_outstanding());
     EXPECT_EQ(pooled, manager->pooled_count());
 
-    std::vector<unsigned char> p = read(*t);
+    std::vector<unsigned char> p = read_target(*t);
     EXPECT_GT(quadrant_mean(p, *t, 1, 1), 60.0);
     for (int q : {0, 1, 2}) // the other three quadrants stay black
         EXPECT_EQ(0.0, quadrant_mean(p, *t, q & 1, q >> 1)) << q;
@@ -150,8 +143,8 @@ TEST_F(Post, blur_in_place_or_into_another_target_blurs_without_turning_or_mirro
     cTmpRenderTarget src = manager->get_tmp_rt(RTT_HALF, false);
     paint(*src, 0, 0, 100, 50, 1.0f); // bottom-left
     blur_pass.blur(*src, *t);
-    std::vector<unsigned char> s = read(*src);
-    p = read(*t);
+    std::vector<unsigned char> s = read_target(*src);
+    p = read_target(*t);
     EXPECT_EQ(255, red_at(s, *src, 99, 49));
     EXPECT_EQ(0, red_at(s, *src, 100, 49));
     EXPECT_GT(red_at(p, *t, 25, 12), 200);
@@ -167,7 +160,7 @@ TEST_F(Post, levels_keeps_white_drops_mid_grey_upright_and_color_dodge_draws_int
 
     cPostLevels levels;
     levels.levels(src, dst);
-    std::vector<unsigned char> p = read(dst);
+    std::vector<unsigned char> p = read_target(dst);
     EXPECT_EQ(255, red_at(p, dst, 28, 21));
     EXPECT_EQ(0, red_at(p, dst, 3, 3));
     EXPECT_EQ(0, red_at(p, dst, 3, 21));
@@ -182,7 +175,7 @@ TEST_F(Post, levels_keeps_white_drops_mid_grey_upright_and_color_dodge_draws_int
     dodge.color_dodge(a, b);
     out.end();
     EXPECT_EQ(GL_TEXTURE0, GlState::now().active_unit);
-    p = read(out);
+    p = read_target(out);
     EXPECT_NEAR(64, red_at(p, out, 2, 4), 2) << "dodged by black: unchanged";
     EXPECT_NEAR(128, red_at(p, out, 13, 4), 3) << "0.25 / (1 - 0.5)";
 }
@@ -217,7 +210,7 @@ TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_blend_modes_pick_their
     } cases[] = {{POST_BLEND_LINEAR, 96, 32}, {POST_BLEND_ADDITIVE, 191, 64}, {POST_BLEND_COLOR_DODGE, 128, 64}};
     for (const auto& c : cases) {
         blend_pass.blend(c.mode, a, b, dst);
-        std::vector<unsigned char> p = read(dst);
+        std::vector<unsigned char> p = read_target(dst);
         EXPECT_NEAR(c.left, red_at(p, dst, 1, 1), 3) << "mode " << c.mode;
         EXPECT_NEAR(c.right, red_at(p, dst, 6, 1), 3) << "mode " << c.mode;
         EXPECT_EQ("null_shader", get_shader_container()->current_shader);
@@ -226,8 +219,54 @@ TEST_F(Post, glow_borrows_two_quarter_targets_at_once_and_blend_modes_pick_their
     get_shader_container()->bind("additive");
     blend_pass.blend(0, a, b, dst);
     EXPECT_EQ("additive", get_shader_container()->current_shader);
-    std::vector<unsigned char> p = read(dst);
+    std::vector<unsigned char> p = read_target(dst);
     EXPECT_NEAR(191, red_at(p, dst, 1, 1), 3) << "drawn with the shader bound before";
+}
+
+// The glow's picture, worked out by hand for a 0.6 grey (153) frame with a
+// white 128-pixel square in its middle. Levels: the grey becomes
+// ((0.6 - 0.55) / 0.4)^1.5 = 0.044 (11), the square stays 1; the blur keeps
+// a flat field flat (its weights sum to 1). Dodge: far from the square
+// 0.6 / (1 - 11/255) = 0.627 (160); the square 1 / (1 - glow) >= 1, white; just
+// outside it the blurred edge is about half white, 0.6 / 0.5 > 1, white. The
+// three blurs of sigma 2.5 quarter-size texels blur an edge by about
+// 2.5 * sqrt(3) * 4 = 17 pixels: 20 pixels out the glow is about
+// 0.12 + 0.044 (0.6 / 0.84 = 0.71, 182), and past the blurs' reach (15
+// texels, 60 pixels) 160 again. Every pixel is grey: the window's blue does
+// not show.
+TEST_F(Post, glow_lights_a_white_square_with_a_halo_and_lifts_grey_as_levels_and_dodge_give_it)
+{
+    cTmpRenderTarget src = manager->get_tmp_rt(RTT_FULL, true);
+    ASSERT_EQ(1024u, src->width);
+    ASSERT_EQ(768u, src->height);
+    paint(*src, 0, 0, 1024, 768, 0.6f);
+    paint(*src, 448, 320, 128, 128, 1.0f, true);
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 0);
+    glow.glow(*src);
+    const std::vector<uint8_t> p = read_window(4);
+
+    std::size_t coloured = 0, darkened = 0;
+    for (std::size_t i = 0; i < p.size(); i += 4) {
+        coloured += p[i] != p[i + 1] || p[i] != p[i + 2] ? 1 : 0;
+        darkened += p[i] < 153 ? 1 : 0;
+    }
+    EXPECT_EQ(0u, coloured) << "pixels not grey";
+    EXPECT_EQ(0u, darkened) << "pixels below the image's own grey";
+    auto at = [&](int x, int y) { return int(p[(std::size_t(y) * 1024 + std::size_t(x)) * 4]); };
+    for (int x : {100, 300, 700, 900})
+        EXPECT_NEAR(160, at(x, 120), 1) << "far from the square, x " << x;
+    EXPECT_NEAR(160, at(512, 640), 1) << "above the square";
+    EXPECT_EQ(255, at(512, 384)) << "the square";
+    EXPECT_EQ(255, at(577, 384)) << "just right of the square";
+    EXPECT_EQ(255, at(512, 318)) << "just below the square";
+    // The halo: brightest at the square, falling off outwards to the far grey.
+    for (int x = 578; x < 700; ++x)
+        EXPECT_LE(at(x, 384), at(x - 1, 384)) << x;
+    EXPECT_GT(at(596, 384), 170) << "halo 20 pixels out, about 182";
+    EXPECT_LT(at(596, 384), 250);
+    EXPECT_NEAR(160, at(640, 384), 1) << "past the blurs' reach";
 }
 
 TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices)

@@ -186,10 +186,7 @@ TEST_F(SceneArcs, the_first_frame_fixes_the_turn_and_drawing_returns_to_the_wind
     EXPECT_EQ(draw_buffer_before, draw_buffer);
 
     // The layer holds the frame: the arcs and the diagram, not one colour.
-    std::vector<uint8_t> pixels(1024u * 768u * 4u);
-    scene->layer().begin();
-    glReadPixels(0, 0, 1024, 768, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    scene->layer().end();
+    const std::vector<uint8_t> pixels = read_target(scene->layer());
     std::size_t lit = 0;
     for (std::size_t i = 0; i < pixels.size(); i += 4)
         lit += pixels[i] + pixels[i + 1] + pixels[i + 2] > 150 ? 1 : 0;
@@ -205,8 +202,7 @@ TEST(SceneArcsShow, captured_frames_of_the_stretch_show_a_picture_that_moves_and
     // A beat frame of the cold start and a frame of the warm end.
     const SceneCapture run = capture_scene_frames({180500, 186000}, 2.0, 500);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 2, 2));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 2, 2, {{0, 1}}));
 }
 
 } // namespace

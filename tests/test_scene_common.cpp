@@ -10,6 +10,7 @@
 #include "scenes/overlay.h"
 #include "shaders/cShdNotex.h"
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 #include "support/images.h"
 #include "support/show_runner.h"
 #include "textures/texture_manager.h"
@@ -105,16 +106,6 @@ cMeshObj_data one_triangle()
     mesh.groups = {0, 3};
     mesh.materials.push_back(cMaterial_GL("plain"));
     return mesh;
-}
-
-GLint buffer_size(GLuint id)
-{
-    auto fn = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVARBPROC>(platform_gl_get_proc("glGetBufferParameterivARB"));
-    GLint size = -1;
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, id);
-    fn(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
-    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-    return size;
 }
 
 class SceneLoad : public testing::Test

@@ -140,10 +140,8 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         scene->draw_end_fade();
-        uint8_t p[4] = {0, 0, 0, 0};
-        glReadPixels(WIDTH / 2, HEIGHT / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
         picture->end();
-        return p[1];
+        return read_target(*picture)[(HEIGHT / 2 * WIDTH + WIDTH / 2) * 4 + 1];
     }
 
     static cRenderTarget_fbo* picture;
@@ -302,11 +300,8 @@ TEST(SceneDiamondShow, frames_flare_turn_and_darken_to_black_at_the_quit_without
     // A technofx flare (303.261), a melody with technofx2 (306.087), the rest
     // before the last seconds, and 1 s before the quit (323.478): black.
     const SceneCapture run = capture_scene_frames({303300, 306200, 319500, 322480}, 1.0, 400);
-    if (!run.exited && run.log.empty())
-        GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(capture_is_clean(run, 4, 3));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
-    EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
+    SKIP_WITHOUT_X_SERVER(run);
+    ASSERT_TRUE(capture_is_clean(run, 4, 3, {{0, 1}, {1, 2}}));
     ASSERT_EQ(1024u * 768u * 3u, run.frames[3].size());
     EXPECT_TRUE(frame_is_uniform(run.frames[3]));
     EXPECT_EQ(0, run.frames[3][0] + run.frames[3][1] + run.frames[3][2]);

@@ -1,9 +1,22 @@
-// Every scene of the show's table, written or still a stand-in, leaves the
-// GL state the next scene starts from when it exits: each is loaded, made
+// Every scene of the show's table is of the class its index names and leaves
+// the GL state the next scene starts from when it exits: each is loaded, made
 // current at the start of its first stretch of the script, drawn for two
 // frames inside that stretch on the virtual counter, and exited.
 #include "core/demo.h"
 #include "platform/platform.h"
+#include "scenes/scene_arcs.h"
+#include "scenes/scene_diamond.h"
+#include "scenes/scene_greetings.h"
+#include "scenes/scene_intro.h"
+#include "scenes/scene_particle_speaker.h"
+#include "scenes/scene_particles.h"
+#include "scenes/scene_speaker.h"
+#include "scenes/scene_sph_laser.h"
+#include "scenes/scene_tangled.h"
+#include "scenes/scene_town.h"
+#include "scenes/scene_vortex.h"
+#include "scenes/scene_wild_speaker.h"
+#include "scenes/scene_woman_box.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
 #include "support/gl_state.h"
@@ -14,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <typeinfo>
 
 namespace {
 
@@ -55,8 +69,12 @@ void set_default_state()
     glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_FOG);
     glDisable(GL_LIGHTING);
-    for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE0}) {
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_ALPHA_TEST);
+    for (GLenum unit : {GL_TEXTURE2, GL_TEXTURE1, GL_TEXTURE0}) {
         glActiveTextureARB(unit);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_TEXTURE_RECTANGLE_ARB);
         for (GLenum coord : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q})
             glDisable(coord);
         glMatrixMode(GL_TEXTURE);
@@ -67,11 +85,38 @@ void set_default_state()
     }
 }
 
+// The class each index of the show's table makes, and what the scene leaves
+// on, started from lighting off and culling and the alpha test on (the alpha
+// test passes everything: the show's function is GL_ALWAYS). Most scenes'
+// init turns lighting on for the whole stretch and leaves it so; the woman
+// box and the wild speaker give back culling, lighting and the alpha test in
+// their exit.
+struct Leaves
+{
+    const std::type_info& type;
+    bool lighting, cull_face, alpha_test;
+};
+const Leaves k_leaves[SCENE_COUNT] = {
+    {typeid(cSceneIntro), true, true, false}, // its closing logo is lit
+    {typeid(cSceneParticles), false, true, false},
+    {typeid(cSceneSpeaker), true, true, false},
+    {typeid(cSceneParticleSpeaker), false, true, false}, // its frame draws unlit
+    {typeid(cSceneTown), true, true, false},             // its exit turns culling back on
+    {typeid(cSceneGreetings), false, true, false},
+    {typeid(cSceneArcs), true, false, false},
+    {typeid(cSceneSphLaser), true, true, true}, // touches neither culling nor the alpha test outside its pushes
+    {typeid(cSceneWomanBox), true, true, true},
+    {typeid(cSceneWildSpeaker), true, true, true},
+    {typeid(cSceneVortex), true, false, false},
+    {typeid(cSceneDiamond), true, false, false},
+    {typeid(cSceneTangled), false, false, false},
+};
+
 class SceneExit : public testing::TestWithParam<int>
 {
 };
 
-TEST_P(SceneExit, leaves_the_state_the_next_scene_starts_from)
+TEST_P(SceneExit, is_the_class_its_index_names_and_leaves_the_state_the_next_scene_starts_from)
 {
     REQUIRE_GL_CONTEXT();
     use_show_environment();
@@ -83,6 +128,8 @@ TEST_P(SceneExit, leaves_the_state_the_next_scene_starts_from)
     cClock clock;
     std::unique_ptr<cScene> scene(create_scene(index, &clock));
     ASSERT_NE(nullptr, scene);
+    const Leaves& leaves = k_leaves[index];
+    ASSERT_TRUE(typeid(*scene) == leaves.type) << "scene " << index << " is a " << typeid(*scene).name();
     testing::internal::CaptureStdout(); // load reports what it reads
     scene->load();
     testing::internal::GetCapturedStdout();
@@ -113,11 +160,13 @@ TEST_P(SceneExit, leaves_the_state_the_next_scene_starts_from)
     platform_use_real_counter();
 
     EXPECT_TRUE(scene_exit_state_is_default()) << "scene " << index;
+    EXPECT_EQ(leaves.lighting, bool(glIsEnabled(GL_LIGHTING))) << "lighting after scene " << index;
+    EXPECT_EQ(leaves.cull_face, bool(glIsEnabled(GL_CULL_FACE))) << "culling after scene " << index;
+    EXPECT_EQ(leaves.alpha_test, bool(glIsEnabled(GL_ALPHA_TEST))) << "alpha test after scene " << index;
     EXPECT_EQ(GLenum(GL_NO_ERROR), glGetError()) << "scene " << index;
 }
 
-// Every index of the show's table; stand-ins included, so a scene that
-// replaces one is checked as soon as it is merged.
+// Every index of the show's table.
 INSTANTIATE_TEST_SUITE_P(EveryScene, SceneExit, testing::Range(0, SCENE_COUNT));
 
 } // namespace

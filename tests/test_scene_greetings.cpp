@@ -7,6 +7,7 @@
 #include "scenes/camera_path.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "support/show_runner.h"
 #include "textures/texture_manager.h"
@@ -90,26 +91,19 @@ public:
     int draws = 0;
 };
 
-class Greetings : public testing::Test
+class Greetings : public LoadedScene<cSceneGreetings>
 {
 protected:
     static void SetUpTestSuite()
     {
-        if (!gl_test_context())
+        LoadedScene::SetUpTestSuite();
+        if (!scene)
             return;
-        use_show_environment();
-        scene = new cSceneGreetings(&clock);
-        scene->load();
         cSceneManager* manager = get_scene_manager();
         while (manager->scenes.size() < GREETINGS_PICTURE_SCENE)
             manager->add_scene(new cSceneDummy(&clock));
         green = new GreenScene(&clock);
         manager->add_scene(green); // the manager owns it
-    }
-    static void TearDownTestSuite()
-    {
-        delete scene;
-        scene = nullptr;
     }
 
     // Picture pixels (RGBA, bottom up) after draw_tv_picture at t.
@@ -118,19 +112,11 @@ protected:
         cRenderTarget_fbo picture(256, 192, false);
         picture.create();
         scene->draw_tv_picture(picture, t);
-        std::vector<uint8_t> p(256 * 192 * 4);
-        picture.begin();
-        glReadPixels(0, 0, 256, 192, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
-        picture.end();
-        return p;
+        return read_target(picture);
     }
 
-    static cClock clock;
-    static cSceneGreetings* scene;
     static GreenScene* green;
 };
-cClock Greetings::clock;
-cSceneGreetings* Greetings::scene = nullptr;
 GreenScene* Greetings::green = nullptr;
 
 TEST_F(Greetings, load_fills_the_room_six_screens_and_paths_thirteen_logos_and_the_tv_shader)
@@ -227,10 +213,8 @@ TEST_F(Greetings, fade_is_black_at_the_ends_of_a_greeting_and_almost_clear_at_it
         glClearColor(1, 1, 1, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         scene->draw_fade(greetings_fade_factor(g));
-        uint8_t px[4];
-        glReadPixels(32, 32, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
         target.end();
-        return int(px[0]);
+        return int(read_target(target)[(32 * 64 + 32) * 4]);
     };
     EXPECT_EQ(0, after_fade(0.0f));
     EXPECT_GE(after_fade(0.95f), 252);
@@ -243,9 +227,7 @@ TEST(GreetingsShow, first_greeting_fades_in_flies_to_a_screen_and_is_black_at_19
 {
     const SceneCapture run = capture_scene_frames({134388, 134863, 135338, 135813}, 2.0, 300);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 4, 3));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the camera flies";
-    EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 4, 3, {{0, 1}, {1, 2}}));
     EXPECT_LT(*std::max_element(run.frames[3].begin(), run.frames[3].end()), 8) << "black once the greeting is over";
 }
 

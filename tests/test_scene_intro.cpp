@@ -208,6 +208,7 @@ TEST_F(SceneIntro, init_takes_the_halo_target_and_exit_gives_it_back_with_the_de
     cRenderTargetManager* pool = get_rendertarget_manager();
     const uint32_t before = pool->get_outstanding();
     const uint32_t pooled_before = pool->pooled_count();
+    glDisable(GL_TEXTURE_2D); // as the scene before leaves it (loading left it on)
 
     intro.scene.init();
     ASSERT_FALSE(intro.scene.halo_target.empty());
@@ -241,8 +242,7 @@ TEST(SceneIntroShow, captured_frames_at_two_show_times_show_a_picture_that_moves
 {
     const SceneCapture run = capture_scene_frames({500, 11000}, 2.0, 240);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 2, 2));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 2, 2, {{0, 1}}));
 }
 
 } // namespace

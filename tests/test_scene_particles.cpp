@@ -5,6 +5,7 @@
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
 #include "support/images.h"
+#include "support/particles.h"
 #include "support/scene_capture.h"
 #include "textures/texture_manager.h"
 
@@ -18,14 +19,6 @@
 namespace {
 
 const int WIDTH = 1024, HEIGHT = 768;
-
-uint32_t living(const CParticleSystem& s)
-{
-    uint32_t n = 0;
-    for (uint32_t i = 0; i < s.size(); ++i)
-        n += s.is_alive(i) ? 1u : 0u;
-    return n;
-}
 
 // Mean of the red channel of an RGBA frame.
 double mean_red(const std::vector<uint8_t>& p)
@@ -161,7 +154,7 @@ TEST_F(SceneParticles, load_takes_the_three_pictures_and_emission_revives_100_a_
     cClock clock;
     std::unique_ptr<cSceneParticles> scene = make_scene(&clock);
     ASSERT_EQ(40000u, scene->particles.size());
-    EXPECT_EQ(0u, living(scene->particles));
+    EXPECT_EQ(0u, living(scene->particles).size());
     ASSERT_TRUE(scene->loaded && scene->particle_texture && scene->grid_texture && scene->dots_texture);
     EXPECT_EQ(GLenum(GL_TEXTURE_RECTANGLE_ARB), scene->grid_texture->target) << "1024x768: texel coordinates";
     EXPECT_EQ(GLenum(GL_TEXTURE_2D), scene->dots_texture->target) << "repeated: power of two";
@@ -170,20 +163,20 @@ TEST_F(SceneParticles, load_takes_the_three_pictures_and_emission_revives_100_a_
     scene->update();
     scene->load(); // a second load keeps the pool
     EXPECT_EQ(40000u, scene->particles.size());
-    EXPECT_EQ(100u, living(scene->particles));
+    EXPECT_EQ(100u, living(scene->particles).size());
     // Newly emitted particles start on the 0.2 x 20 strip of the ground.
     EXPECT_LE(scene->particles.position[0], 0.2f);
     EXPECT_LE(scene->particles.position[2], 20.0f);
     for (int i = 1; i < 400; ++i)
         scene->update();
-    EXPECT_EQ(40000u, living(scene->particles));
+    EXPECT_EQ(40000u, living(scene->particles).size());
 
     // Nobody is revived any more: the first particle goes on from where it
     // was, by its velocity times the fixed 0.05 s step.
     const float y = scene->particles.position[1];
     const float vy = scene->particles.velocity[1];
     scene->update();
-    EXPECT_EQ(40000u, living(scene->particles));
+    EXPECT_EQ(40000u, living(scene->particles).size());
     EXPECT_NEAR(y + vy * 0.05f, scene->particles.position[1], 1e-3f);
 }
 
@@ -215,8 +208,7 @@ TEST(SceneParticlesShow, captured_frames_at_two_show_times_show_a_picture_that_m
 {
     const SceneCapture run = capture_scene_frames({25000, 30000}, 4.0, 240);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 2, 2));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 1.0);
+    ASSERT_TRUE(capture_is_clean(run, 2, 2, {{0, 1}}, 1.0));
 }
 
 } // namespace

@@ -50,6 +50,46 @@ struct RunStateGuard
     cSpeakerRunState saved;
 };
 
+// A cone or plate that records the colour it is last drawn with.
+struct DrawnMesh : iMesh
+{
+    void load(const char*) override {}
+    void upload() override {}
+    void draw() override
+    {
+        ++draws;
+        glGetFloatv(GL_CURRENT_COLOR, colour);
+    }
+    int draws = 0;
+    float colour[4] = {0, 0, 0, 0};
+};
+
+// Each speaker's cone strength q as draw_cones draws it now (the blue of its
+// colour), NONE where it draws none; the scene gets recording cones and
+// plates, and each plate must be drawn with its cone.
+const float NONE = -1.0f;
+std::vector<float> cone_strengths(cSceneSpeaker& scene)
+{
+    use_show_environment();
+    for (std::vector<iMesh*>* meshes : {&scene.cones, &scene.plates})
+        for (iMesh*& m : *meshes) {
+            if (!m)
+                m = new DrawnMesh; // the scene deletes it
+            static_cast<DrawnMesh*>(m)->draws = 0;
+        }
+    testing::internal::CaptureStderr(); // no shader of that name outside the scene's load
+    scene.draw_cones();
+    testing::internal::GetCapturedStderr();
+    get_shader_container()->unbind();
+    std::vector<float> q;
+    for (int i = 0; i < scene.speaker_count; ++i) {
+        const DrawnMesh* cone = static_cast<DrawnMesh*>(scene.cones[size_t(i)]);
+        EXPECT_EQ(cone->draws, static_cast<DrawnMesh*>(scene.plates[size_t(i)])->draws) << i;
+        q.push_back(cone->draws ? cone->colour[2] : NONE);
+    }
+    return q;
+}
+
 // --- cues ----------------------------------------------------------------------------
 
 TEST(SpeakerCues, every_cue_lights_three_different_speakers_the_same_on_every_run)
@@ -76,6 +116,7 @@ TEST(SpeakerCues, every_cue_lights_three_different_speakers_the_same_on_every_ru
 // in the recent list for a second.
 TEST(SpeakerCues, triggered_speakers_glow_and_brighten_the_room_then_fade_to_rest)
 {
+    REQUIRE_GL_CONTEXT();
     SpeakerCues s;
     s.at(58000);
     EXPECT_FLOAT_EQ(0.05f, s.scene.brightness) << "at rest";
@@ -83,17 +124,19 @@ TEST(SpeakerCues, triggered_speakers_glow_and_brighten_the_room_then_fade_to_res
     const std::vector<int> lit = s.triggered_at(60000);
     ASSERT_EQ(3u, lit.size());
     EXPECT_FLOAT_EQ(1.25f, s.scene.brightness);
+    std::vector<float> q = cone_strengths(s.scene);
     for (int i = 0; i < 10; ++i) {
         const bool triggered = s.scene.trigger_times[i] == 60000;
         EXPECT_FLOAT_EQ(triggered ? 3.75f : 0.75f, s.scene.light_level(i)) << i;
-        EXPECT_EQ(triggered, s.scene.cone_drawn(i)) << i;
+        EXPECT_EQ(triggered ? 1.0f : NONE, q[size_t(i)]) << i;
     }
     s.at(60200);
     EXPECT_NEAR(0.65f, s.scene.brightness, 1e-5f);
     s.at(60375);
+    q = cone_strengths(s.scene);
     for (int i : lit) {
         EXPECT_FLOAT_EQ(2.25f, s.scene.light_level(i)) << i;
-        EXPECT_FALSE(s.scene.cone_drawn(i)) << i << ": x is 0 after 300 ms";
+        EXPECT_EQ(NONE, q[size_t(i)]) << i << ": x is 0 after 300 ms";
     }
     s.at(60400);
     EXPECT_NEAR(0.05f, s.scene.brightness, 1e-6f);
@@ -105,13 +148,16 @@ TEST(SpeakerCues, triggered_speakers_glow_and_brighten_the_room_then_fade_to_res
     s.at(61001);
     EXPECT_TRUE(s.scene.recent_events.empty());
     // Even a speaker whose trigger is fresh throws no cone without a recent cue.
-    s.scene.trigger_times[4] = 60950;
-    for (int i = 0; i < 10; ++i)
-        EXPECT_FALSE(s.scene.cone_drawn(i)) << i;
+    s.scene.trigger_times[4] = 61000;
+    EXPECT_EQ(std::vector<float>(10, NONE), cone_strengths(s.scene));
 }
 
-TEST(SpeakerCues, second_cue_200_ms_later_restarts_a_shared_speakers_cone_at_full_strength)
+// 450 ms after the first cue its cone is out (x is 0 after 300 ms); one
+// that the second cue lit again is 250 ms old: x = 1/6, q = 3x^2 - 2x^3.
+TEST(SpeakerCues, second_cue_200_ms_later_restarts_a_shared_speakers_cone)
 {
+    REQUIRE_GL_CONTEXT();
+    RunStateGuard keep; // the snares turn the run-long values
     // Seeds whose two draws share a speaker, found by replaying the generator.
     bool found = false;
     for (uint32_t seed = 1; seed < 200 && !found; ++seed) {
@@ -120,17 +166,14 @@ TEST(SpeakerCues, second_cue_200_ms_later_restarts_a_shared_speakers_cone_at_ful
         s.cue(BEAT, 60000);
         const std::vector<int> first = s.triggered_at(60000);
         s.cue(SNARE, 60200);
+        s.at(60450);
+        const std::vector<float> q = cone_strengths(s.scene);
         for (int i : first) {
-            if (s.scene.trigger_times[i] != 60200)
-                continue;
-            found = true;
-            EXPECT_FLOAT_EQ(1.0f, speaker_cone_strength(s.clock.now - s.scene.trigger_times[i]));
-            s.at(60450); // 450 ms after the first cue: only the restart keeps it
-            EXPECT_TRUE(s.scene.cone_drawn(i)) << "seed " << seed;
+            const bool again = s.scene.trigger_times[i] == 60200;
+            found = found || again;
+            EXPECT_NEAR(again ? 0.0740741f : NONE, q[size_t(i)], 1e-6f) << "seed " << seed << " speaker " << i;
         }
     }
-    RunStateGuard restore; // the snares above turned the run-long values
-    speaker_run_state() = cSpeakerRunState();
     EXPECT_TRUE(found);
 }
 
@@ -332,11 +375,8 @@ TEST_F(Speaker, second_stretch_uploads_the_released_buffers_again_and_draws_the_
 TEST(SpeakerShow, frames_at_a_beat_after_it_and_after_a_fadein_show_a_changing_lit_room_without_errors)
 {
     const SceneCapture run = capture_scene_frames({53043, 53418, 57401, 61091}, 1.0, 300);
-    if (!run.exited && run.log.empty())
-        GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(capture_is_clean(run, 4, 4));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the flare fades";
-    EXPECT_GT(frame_difference(run.frames[2], run.frames[3]), 2.0) << "the eye glides in";
+    SKIP_WITHOUT_X_SERVER(run);
+    ASSERT_TRUE(capture_is_clean(run, 4, 4, {{0, 1}, {2, 3}}));
 }
 
 } // namespace

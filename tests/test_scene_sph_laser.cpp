@@ -205,15 +205,21 @@ TEST_F(SphLaser, a_beat_glides_the_picture_the_orange_block_shows_from_205303_ms
     double before[3], after[3];
     mean_rgb(frame_at(203700), 1024, 512, 384, 12, before);
     mean_rgb(frame_at(205400), 1024, 512, 384, 12, after);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, scene->sphere_texture->id);
     scene->exit();
     EXPECT_GT(frame_difference(at_beat, later), 4.0 * frame_difference(later, still))
         << "the glide, not the nest's own turn, moves the picture";
     EXPECT_GT(after[0], 200.0);
     EXPECT_GT(after[0], after[2] + 100.0) << "orange";
     EXPECT_GT(after[0] - before[0] + after[1] - before[1], 60.0) << "and not before 203803";
-    // Beyond the state every scene's exit gives back: the light and its attenuation.
+    // Beyond the state every scene's exit gives back: the light and its
+    // attenuation, the sphere texture's target off and unbound.
     EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    GLint bound = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(0, bound);
     GLfloat attenuation = -1.0f;
     glGetLightfv(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, &attenuation);
     EXPECT_EQ(0.0f, attenuation);
@@ -224,9 +230,7 @@ TEST(SphLaserShow, frames_at_a_beat_after_it_and_with_the_block_change_and_log_n
 {
     const SceneCapture run = capture_scene_frames({198270, 198770, 206000}, 2.0, 600);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 3, 3));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0) << "the camera glides in";
-    EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 3, 3, {{0, 1}, {1, 2}}));
 }
 
 } // namespace

@@ -151,8 +151,7 @@ TEST(SceneTangledShow, captured_frames_at_two_show_times_show_a_picture_that_mov
 {
     const SceneCapture run = capture_scene_frames({239500, 243000}, 1.0, 400);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 2, 2));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 2, 2, {{0, 1}}));
 }
 
 } // namespace

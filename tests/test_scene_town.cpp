@@ -305,11 +305,8 @@ TEST(TownShow, captured_frames_of_the_stretch_show_a_changing_picture_and_log_no
     // The first frame, after the first credit has faded in, and late in the
     // stretch under the warm sky with all four credits.
     const SceneCapture run = capture_scene_frames({107000, 112000, 133500}, 1.0, 400);
-    if (!run.exited && run.log.empty())
-        GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(capture_is_clean(run, 3, 3));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
-    EXPECT_GT(frame_difference(run.frames[1], run.frames[2]), 2.0);
+    SKIP_WITHOUT_X_SERVER(run);
+    ASSERT_TRUE(capture_is_clean(run, 3, 3, {{0, 1}, {1, 2}}));
 }
 
 } // namespace

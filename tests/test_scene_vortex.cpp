@@ -187,8 +187,7 @@ TEST(SceneVortexShow, captured_frames_at_a_melody_and_in_its_crossfade_show_a_pi
 {
     const SceneCapture run = capture_scene_frames({274800, 276956}, 1.0, 500);
     SKIP_WITHOUT_X_SERVER(run);
-    ASSERT_TRUE(capture_is_clean(run, 2, 2));
-    EXPECT_GT(frame_difference(run.frames[0], run.frames[1]), 2.0);
+    ASSERT_TRUE(capture_is_clean(run, 2, 2, {{0, 1}}));
 }
 
 } // namespace

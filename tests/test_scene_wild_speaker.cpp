@@ -281,7 +281,20 @@ float outermost_hit(const cMeshObj_data& mesh, const float* d)
     return best;
 }
 
-TEST_F(SceneWildSpeaker, every_light_placed_by_the_scene_points_into_a_socket_of_the_generated_ball)
+// The thirty light placement rows (a, b, c) in degrees, written out here on
+// their own: the scene and the data tool share one table, so only this copy
+// notices an edited row.
+const float k_placement_rows[30][3] = {
+    {0, -32.382f, 180}, {0, -32.382f, 108}, {0, -32.382f, 36}, {0, -32.382f, -36}, {0, -32.382f, -108},
+    {0, -58.382f, 0}, {0, -58.382f, 72}, {0, -58.382f, 144}, {0, -58.382f, -144}, {0, -58.382f, -72},
+    {-83.142f, -89.546f, 65.143f}, {-47.142f, -89.546f, 65.143f}, {-11.142f, -89.546f, 65.143f},
+    {24.142f, -89.546f, 65.143f}, {60.142f, -89.546f, 65.143f}, {96.858f, -89.546f, 65.143f},
+    {132.858f, -89.546f, 65.143f}, {168.858f, -89.546f, 65.143f}, {-155.142f, -89.546f, 65.143f},
+    {-119.142f, -89.546f, 65.143f}, {0, -122.382f, 36}, {180, -57.618f, -72}, {-180, -57.618f, 0},
+    {180, -57.618f, 72}, {0, -122.382f, -36}, {0, -148.382f, 0}, {0, -148.382f, 72}, {-180, -31.618f, 36},
+    {-180, -31.618f, 36}, {0, -148.382f, -72}};
+
+TEST_F(SceneWildSpeaker, every_light_is_turned_by_its_placement_row_and_points_into_a_socket_of_the_generated_ball)
 {
     REQUIRE_GL_CONTEXT();
     const cMeshObj* loaded = dynamic_cast<cMeshObj*>(scene->sphere);
@@ -301,11 +314,21 @@ TEST_F(SceneWildSpeaker, every_light_placed_by_the_scene_points_into_a_socket_of
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
+    ASSERT_EQ(30, scene->light_count);
     for (int i = 0; i < scene->light_count; ++i) {
+        // c about y, then -b about z, then a about x.
+        const float* row = k_placement_rows[i];
+        float want[16], m[16];
+        glLoadIdentity();
+        glRotatef(row[2], 0, 1, 0);
+        glRotatef(-row[1], 0, 0, 1);
+        glRotatef(row[0], 1, 0, 0);
+        glGetFloatv(GL_MODELVIEW_MATRIX, want);
         glLoadIdentity();
         scene->place_light(i);
-        float m[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        for (int k = 0; k < 16; ++k)
+            EXPECT_NEAR(want[k], m[k], 1e-6f) << "light " << i << " element " << k;
         const float axis[3] = {m[4], m[5], m[6]}; // where the speaker's +y goes
         const float r = outermost_hit(ball, axis);
         ASSERT_GT(r, 0.0f) << "light " << i << " meets the shell";
@@ -326,11 +349,8 @@ TEST_F(SceneWildSpeaker, every_light_placed_by_the_scene_points_into_a_socket_of
 TEST(SceneWildSpeakerShow, captured_frames_of_the_stretch_are_pictures_that_change_and_log_no_error)
 {
     const SceneCapture run = capture_scene_frames({246000, 253000, 266000, 273000}, 1.0, 500);
-    if (!run.exited && run.log.empty())
-        GTEST_SKIP() << "no Xvfb for the capture";
-    ASSERT_TRUE(capture_is_clean(run, 4, 4));
-    for (std::size_t i = 1; i < run.frames.size(); ++i)
-        EXPECT_GT(frame_difference(run.frames[i - 1], run.frames[i]), 2.0) << "frame " << i;
+    SKIP_WITHOUT_X_SERVER(run);
+    ASSERT_TRUE(capture_is_clean(run, 4, 4, {{0, 1}, {1, 2}, {2, 3}}));
 }
 
 } // namespace

@@ -10,14 +10,6 @@ namespace {
 const int k_start_ms = 60000; // start-up, loading phase and the first frames
 const int k_exit_ms = 30000;
 
-size_t count_of(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 class RealShow : public testing::Test
 {
 protected:

@@ -1,5 +1,6 @@
 #include "core/display.h"
 #include "core/resource_path.h"
+#include "core/screen.h"
 #include "textures/texture_manager.h"
 
 #include <IL/il.h>
@@ -27,13 +28,7 @@ std::vector<unsigned char> draw_texels(const cTexture& texture, int width, int h
     for (GLenum cap : {GL_BLEND, GL_LIGHTING, GL_DEPTH_TEST, GL_ALPHA_TEST, GL_CULL_FACE, GL_TEXTURE_1D, GL_TEXTURE_2D,
                        GL_TEXTURE_RECTANGLE_ARB})
         glDisable(cap);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, 1, 0, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    push_screen_matrices();
     glEnable(texture.target);
     glBindTexture(texture.target, texture.id);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
@@ -48,10 +43,7 @@ std::vector<unsigned char> draw_texels(const cTexture& texture, int width, int h
     }
     glEnd();
     glBindTexture(texture.target, 0);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    pop_screen_matrices();
     glPopAttrib();
     return target.read();
 }

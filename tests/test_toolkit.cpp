@@ -14,7 +14,6 @@
 #include "scenes/camera_path.h"
 #include "textures/texture_manager.h"
 
-#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,6 +23,7 @@
 #include <stdlib.h>
 
 #include "support/gl_context.h"
+#include "support/images.h"
 
 using namespace toolkit;
 
@@ -367,43 +367,22 @@ TEST(ToolkitPath, even_speed_keys_are_equally_far_apart)
 
 // --- images --------------------------------------------------------------------
 
-namespace {
-
-struct Decoded { int width = 0, height = 0, format = 0; };
-
-Decoded decode_image(const std::string& path)
-{
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    Decoded d;
-    if (ilLoadImage(path.c_str())) {
-        d.width = ilGetInteger(IL_IMAGE_WIDTH);
-        d.height = ilGetInteger(IL_IMAGE_HEIGHT);
-        d.format = ilGetInteger(IL_IMAGE_FORMAT);
-    }
-    ilDeleteImages(1, &image);
-    return d;
-}
-
-} // namespace
-
 TEST(ToolkitImage, pictures_keep_their_size_and_format_and_land_on_the_texture_kind_they_need)
 {
     DataContext data(temp_root(), true);
     ASSERT_TRUE(write_png(data, "img/stripes.png", Canvas(256, 32), 4, Addressing::unit_coordinates));
     ASSERT_TRUE(write_jpeg(data, "img/grid.jpg", Canvas(1024, 768), Addressing::texels));
     ASSERT_TRUE(write_png(data, "img/credits.png", Canvas(1024, 768), 3, Addressing::texels));
-    const struct { const char* name; int width, height, format; GLenum target; } cases[] = {{"/img/stripes.png", 256, 32, IL_RGBA, GL_TEXTURE_2D},
-                 {"/img/grid.jpg", 1024, 768, IL_RGB, GL_TEXTURE_RECTANGLE_ARB},
-                 {"/img/credits.png", 1024, 768, IL_RGB, GL_TEXTURE_RECTANGLE_ARB}};
+    const struct { const char* name; int width, height, channels; GLenum target; } cases[] = {{"/img/stripes.png", 256, 32, 4, GL_TEXTURE_2D},
+                 {"/img/grid.jpg", 1024, 768, 3, GL_TEXTURE_RECTANGLE_ARB},
+                 {"/img/credits.png", 1024, 768, 3, GL_TEXTURE_RECTANGLE_ARB}};
     for (const auto& c : cases) {
-        Decoded d = decode_image(temp_root() + c.name);
-        EXPECT_EQ(c.width, d.width) << c.name;
-        EXPECT_EQ(c.height, d.height) << c.name;
-        EXPECT_EQ(c.format, d.format) << c.name;
-        EXPECT_EQ(c.target, choose_texture_target(d.width, d.height)) << c.name;
+        int width = 0, height = 0, channels = 0;
+        EXPECT_FALSE(load_image(temp_root() + c.name, 3, &width, &height, &channels).empty()) << c.name;
+        EXPECT_EQ(c.width, width) << c.name;
+        EXPECT_EQ(c.height, height) << c.name;
+        EXPECT_EQ(c.channels, channels) << c.name;
+        EXPECT_EQ(c.target, choose_texture_target(width, height)) << c.name;
     }
 }
 
@@ -412,24 +391,17 @@ TEST(ToolkitImage, png_files_hold_the_canvas_bytes_exactly_and_the_same_canvas_g
     DataContext data(temp_root(), true);
     Canvas c(16, 8, rgb8(10, 20, 30, 40));
     c.at(0, 0) = rgb8(255, 0, 128, 255);
-    c.at(15, 7) = rgba(2.0f, -1.0f, 0.5f, 1.0f); // clipped to 0..1, 0.5 rounds to 128
+    c.at(15, 7) = toolkit::rgba(2.0f, -1.0f, 0.5f, 1.0f); // clipped to 0..1, 0.5 rounds to 128
     int end = c.pixel_text(1, 1, "7", rgb8(200, 201, 202));
     EXPECT_EQ(5, end);
     ASSERT_TRUE(write_png(data, "img/exact.png", c, 4, Addressing::unit_coordinates));
     ASSERT_TRUE(write_png(data, "img/again.png", c, 4, Addressing::unit_coordinates));
     EXPECT_EQ(read_file(temp_root() + "/img/exact.png"), read_file(temp_root() + "/img/again.png"));
 
-    // Read back by the image library the show uses, top row first.
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilEnable(IL_ORIGIN_SET);
-    ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
-    ASSERT_TRUE(ilLoadImage((temp_root() + "/img/exact.png").c_str()));
-    ASSERT_TRUE(ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE));
-    const uint8_t* p = ilGetData();
-    auto px = [&](int x, int y) { return std::vector<int>(p + (y * 16 + x) * 4, p + (y * 16 + x) * 4 + 4); };
+    // Read back by the image library the show uses (rows from the bottom up).
+    const std::vector<uint8_t> p = load_image(temp_root() + "/img/exact.png", 4);
+    ASSERT_EQ(16u * 8u * 4u, p.size());
+    auto px = [&](int x, int y) { return std::vector<int>(&p[((7 - y) * 16 + x) * 4], &p[((7 - y) * 16 + x) * 4 + 4]); };
     const std::vector<int> ground = {10, 20, 30, 40}, marked = {255, 0, 128, 255}, ink = {200, 201, 202, 255};
     EXPECT_EQ(marked, px(0, 0));
     EXPECT_EQ(ground, px(5, 5));
@@ -437,8 +409,6 @@ TEST(ToolkitImage, png_files_hold_the_canvas_bytes_exactly_and_the_same_canvas_g
     EXPECT_EQ(ink, px(1, 1)); // the 7's top bar (three cells)...
     EXPECT_EQ(ink, px(3, 1));
     EXPECT_EQ(ground, px(1, 3)); // ...and its empty lower-left
-    ilDeleteImages(1, &image);
-    ilDisable(IL_ORIGIN_SET);
 }
 
 TEST(ToolkitImage, sizes_that_would_land_on_the_wrong_texture_kind_are_refused)
@@ -472,24 +442,24 @@ TEST(ToolkitImage, noise_repeats_every_period_and_stays_between_0_and_1)
 TEST(ToolkitImage, glows_lines_grids_text_and_shading_light_only_where_they_are_drawn)
 {
     Canvas c(64, 64);
-    c.glow({16, 16}, 8, rgba(1, 1, 1));
+    c.glow({16, 16}, 8, toolkit::rgba(1, 1, 1));
     EXPECT_NEAR(1.0f, c.at(15, 15).r, 0.05f);
     EXPECT_LT(c.at(19, 15).r, c.at(17, 15).r); // fades outwards
     EXPECT_EQ(0.0f, c.at(25, 16).r);           // nothing past the radius
 
-    c.line({40, 10}, {60, 10}, 2, rgba(0, 1, 0));
+    c.line({40, 10}, {60, 10}, 2, toolkit::rgba(0, 1, 0));
     EXPECT_NEAR(1.0f, c.at(50, 9).g, 1e-5f);
     EXPECT_NEAR(1.0f, c.at(50, 10).g, 1e-5f);
     EXPECT_EQ(0.0f, c.at(50, 13).g);
 
     Canvas g(32, 32);
-    g.grid(8, 1, rgba(0, 0, 1));
+    g.grid(8, 1, toolkit::rgba(0, 0, 1));
     EXPECT_EQ(1.0f, g.at(8, 3).b);
     EXPECT_EQ(1.0f, g.at(3, 16).b);
     EXPECT_EQ(0.0f, g.at(3, 3).b);
 
     Canvas t(64, 32);
-    float end = t.text("HI", {4, 20}, 12, 2, rgba(1, 0, 0));
+    float end = t.text("HI", {4, 20}, 12, 2, toolkit::rgba(1, 0, 0));
     EXPECT_FLOAT_EQ(4 + 2 * 12, end);
     EXPECT_EQ(1.0f, t.at(4, 14).r);  // the H's left bar
     EXPECT_EQ(0.0f, t.at(6, 10).r);  // inside the H, above the crossbar
@@ -498,7 +468,7 @@ TEST(ToolkitImage, glows_lines_grids_text_and_shading_light_only_where_they_are_
 
     // Shading gives texture coordinates with v up from the bottom row.
     Canvas s(4, 2);
-    s.shade([](float u, float v) { return rgba(u, v, 0); });
+    s.shade([](float u, float v) { return toolkit::rgba(u, v, 0); });
     EXPECT_FLOAT_EQ(0.125f, s.at(0, 0).r);
     EXPECT_FLOAT_EQ(0.75f, s.at(0, 0).g); // top row: v near 1
     EXPECT_FLOAT_EQ(0.25f, s.at(3, 1).g);
@@ -514,7 +484,7 @@ TEST(ToolkitType, a_typeface_draws_a_capital_on_its_baseline_and_a_missing_font_
     const float cap = sans.cap_height(size);
     EXPECT_GT(cap, size * 0.6f); // a capital is most of the em in any text face
     EXPECT_LT(cap, size);
-    const float end = sans.draw(c, "H", {8, 40}, size, rgba(1, 1, 1));
+    const float end = sans.draw(c, "H", {8, 40}, size, toolkit::rgba(1, 1, 1));
     EXPECT_NEAR(end - 8, sans.width("H", size), 0.01f);
     auto lit_rows = [&](int x0, int x1) {
         int top = 48, bottom = -1;
@@ -534,6 +504,6 @@ TEST(ToolkitType, a_typeface_draws_a_capital_on_its_baseline_and_a_missing_font_
     toolkit::Typeface missing("no-such-font.ttf");
     EXPECT_FALSE(missing.ok());
     Canvas d(8, 8);
-    EXPECT_EQ(2.0f, missing.draw(d, "H", {2, 6}, 8, rgba(1, 1, 1)));
+    EXPECT_EQ(2.0f, missing.draw(d, "H", {2, 6}, 8, toolkit::rgba(1, 1, 1)));
     EXPECT_EQ(0.0f, d.at(3, 3).r);
 }

@@ -226,11 +226,6 @@ float cSceneSpeaker::light_level(int i) const
     return speaker_light_level(event_age(clock, trigger_times[i]));
 }
 
-bool cSceneSpeaker::cone_drawn(int i) const
-{
-    return !recent_events.empty() && speaker_cone_strength(event_age(clock, trigger_times[i])) > 0.0f;
-}
-
 // --- drawing --------------------------------------------------------------------
 
 void cSceneSpeaker::draw()

@@ -67,9 +67,6 @@ public:
 
     // Light colour of speaker i in this frame.
     float light_level(int i) const;
-    // Whether speaker i's cone and plate are drawn in this frame: cues are
-    // recent and its trigger is under 300 ms old.
-    bool cone_drawn(int i) const;
 
     int speaker_count; // 10
 

@@ -260,8 +260,10 @@ void cSceneSphLaser::draw_spheres()
     GLint blend_src = GL_SRC_ALPHA, blend_dst = GL_ONE_MINUS_SRC_ALPHA;
     glGetIntegerv(GL_BLEND_SRC, &blend_src);
     glGetIntegerv(GL_BLEND_DST, &blend_dst);
-    glPushAttrib(GL_ENABLE_BIT);
-    glPushAttrib(GL_TEXTURE_BIT);
+    // Both groups in one push: Mesa (22.3, llvmpipe) does not give back the
+    // enables of a group pushed under another one, which left lighting and
+    // culling off for the rest of the frame and for the next scene.
+    glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT);
     glDisable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
 
@@ -291,7 +293,6 @@ void cSceneSphLaser::draw_spheres()
     glBindTexture(sphere_texture->target, 0);
     glDisable(sphere_texture->target);
     glDepthMask(GL_TRUE);
-    glPopAttrib();
     glPopAttrib();
     glBlendFunc(GLenum(blend_src), GLenum(blend_dst));
 }

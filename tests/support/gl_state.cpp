@@ -1,5 +1,6 @@
 #include "support/gl_state.h"
 
+#include "platform/platform.h"
 #include "shaders/cShaderContainer_CG.h"
 
 GlState GlState::now()
@@ -83,8 +84,12 @@ testing::AssertionResult scene_exit_state_is_default()
     need(unit == GL_TEXTURE0, "texture unit 0 active");
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
     need(framebuffer == 0, "the window's framebuffer bound");
-    for (GLenum u : {GL_TEXTURE1, GL_TEXTURE0}) {
+    for (GLenum u : {GL_TEXTURE2, GL_TEXTURE1, GL_TEXTURE0}) {
         glActiveTextureARB(u);
+        need(!glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_TEXTURE_RECTANGLE_ARB),
+             u == GL_TEXTURE0 ? "no texture target on unit 0" : u == GL_TEXTURE1 ? "no texture target on unit 1" : "no texture target on unit 2");
+        if (u == GL_TEXTURE2)
+            continue;
         for (GLenum coord : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q})
             need(!glIsEnabled(coord), u == GL_TEXTURE0 ? "texgen off on unit 0" : "texgen off on unit 1");
         GLfloat m[16];
@@ -101,4 +106,14 @@ testing::AssertionResult scene_exit_state_is_default()
     for (const std::string& w : wrong)
         failure << " " << w << ";";
     return failure;
+}
+
+GLint buffer_size(GLuint id)
+{
+    auto fn = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVARBPROC>(platform_gl_get_proc("glGetBufferParameterivARB"));
+    GLint size = -1;
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, id);
+    fn(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    return size;
 }

@@ -30,5 +30,10 @@ struct GlState
 // What a scene's exit leaves for the next one: depth writes and depth test
 // on, blending by SRC_ALPHA / ONE_MINUS_SRC_ALPHA, colour material, fog and
 // texture coordinate generation off, no shader (nor GL program) bound, unit
-// 0 active, identity texture matrices, the window's framebuffer bound.
+// 0 active, identity texture matrices, neither 2D nor rectangle textures
+// enabled on units 0 to 2, the window's framebuffer bound.
 testing::AssertionResult scene_exit_state_is_default();
+
+// The size in bytes of buffer object id (a query the show never makes); the
+// array buffer binding is 0 afterwards.
+GLint buffer_size(GLuint id);

@@ -23,14 +23,17 @@ void clear_image_errors()
 
 } // namespace
 
-std::vector<uint8_t> load_image(const std::string& path, int channels, int* width, int* height)
+std::vector<uint8_t> load_image(const std::string& path, int channels, int* width, int* height, int* stored)
 {
     start_image_library();
     std::vector<uint8_t> pixels;
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    if (ilLoadImage(path.c_str()) && ilConvertImage(channels == 4 ? IL_RGBA : IL_RGB, IL_UNSIGNED_BYTE)) {
+    const bool loaded = ilLoadImage(path.c_str());
+    if (loaded && stored)
+        *stored = ilGetInteger(IL_IMAGE_CHANNELS);
+    if (loaded && ilConvertImage(channels == 4 ? IL_RGBA : IL_RGB, IL_UNSIGNED_BYTE)) {
         const int w = ilGetInteger(IL_IMAGE_WIDTH), h = ilGetInteger(IL_IMAGE_HEIGHT);
         const ILubyte* data = ilGetData();
         pixels.assign(data, data + std::size_t(w) * std::size_t(h) * std::size_t(channels));
@@ -58,6 +61,15 @@ bool save_image(const std::string& path, const std::vector<uint8_t>& pixels, int
     ilDeleteImages(1, &image);
     clear_image_errors();
     return ok;
+}
+
+std::vector<uint8_t> read_target(cRenderTarget_fbo& target)
+{
+    std::vector<uint8_t> pixels(std::size_t(target.width) * target.height * 4);
+    target.begin();
+    glReadPixels(0, 0, GLsizei(target.width), GLsizei(target.height), GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    target.end();
+    return pixels;
 }
 
 std::vector<uint8_t> coordinate_picture(int width, int height)

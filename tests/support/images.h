@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/gl_ext.h"
+#include "rendertargets/render_target.h"
 
 #include <array>
 #include <cstdint>
@@ -11,13 +12,19 @@
 #include <vector>
 
 // The file's pixels as channels (3: RGB, 4: RGBA) bytes each, rows from the
-// bottom up as GL reads them; width and height receive its size. Empty when
-// the file does not load (the image library's errors are cleared).
-std::vector<uint8_t> load_image(const std::string& path, int channels, int* width = nullptr, int* height = nullptr);
+// bottom up as GL reads them; width and height receive its size, stored the
+// channels the file itself holds. Empty when the file does not load (the
+// image library's errors are cleared).
+std::vector<uint8_t> load_image(const std::string& path, int channels, int* width = nullptr, int* height = nullptr,
+                                int* stored = nullptr);
 
 // Writes pixels (channels 3 or 4, rows from the bottom up) to path in the
 // format its extension names. False when the file cannot be written.
 bool save_image(const std::string& path, const std::vector<uint8_t>& pixels, int width, int height, int channels);
+
+// Every pixel of a render target as RGBA rows from the bottom up; the
+// target is begun and ended for it, so not while it is drawn into.
+std::vector<uint8_t> read_target(cRenderTarget_fbo& target);
 
 // A width x height RGB picture whose texel (x, y) is (x, y, 7) mod 256.
 std::vector<uint8_t> coordinate_picture(int width, int height);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct SceneCapture
@@ -111,8 +112,11 @@ inline double frame_difference(const std::vector<uint8_t>& a, const std::vector<
 
 // What every scene's capture must show: the run ended by itself with code 0
 // and no "## ERROR" line, all frames were written, and the first pictured of
-// them are full frames that are not one colour.
-inline testing::AssertionResult capture_is_clean(const SceneCapture& run, std::size_t frames, std::size_t pictured)
+// them are full frames that are not one colour; then the two frames of each
+// pair in changes differ by more than min_difference (frame_difference).
+inline testing::AssertionResult capture_is_clean(const SceneCapture& run, std::size_t frames, std::size_t pictured,
+                                                 std::initializer_list<std::pair<int, int>> changes = {},
+                                                 double min_difference = 2.0)
 {
     if (!run.exited || run.exit_code != 0)
         return testing::AssertionFailure() << "capture ended with code " << run.exit_code << "\n" << run.log;
@@ -125,6 +129,11 @@ inline testing::AssertionResult capture_is_clean(const SceneCapture& run, std::s
             return testing::AssertionFailure() << "frame " << i << " is missing or not 1024x768";
         if (frame_is_uniform(run.frames[i]))
             return testing::AssertionFailure() << "frame " << i << " is one colour";
+    }
+    for (const std::pair<int, int>& c : changes) {
+        const double d = frame_difference(run.frames[std::size_t(c.first)], run.frames[std::size_t(c.second)]);
+        if (d <= min_difference)
+            return testing::AssertionFailure() << "frames " << c.first << " and " << c.second << " differ by " << d;
     }
     return testing::AssertionSuccess();
 }

@@ -7,6 +7,7 @@
 // failure of the test.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -112,3 +113,5 @@ std::string make_private_release(const std::vector<std::string>& programs,
                                  const std::vector<std::string>& own_data_folders);
 // Whole file as a string ("" if unreadable).
 std::string read_text_file(const std::string& path);
+// How many times piece occurs in text (overlapping occurrences counted).
+std::size_t count_of(const std::string& text, const std::string& piece);

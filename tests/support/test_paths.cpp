@@ -85,3 +85,11 @@ int wait_child(pid_t pid, int timeout_ms)
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+std::size_t count_of(const std::string& text, const std::string& piece)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++n;
+    return n;
+}
