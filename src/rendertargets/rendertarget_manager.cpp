@@ -155,7 +155,8 @@ cTmpRenderTarget cRenderTargetManager::get_tmp_rt(RTT_SIZE size, bool with_depth
     for (auto it = pool.begin(); it != pool.end(); ++it) {
         if (it->first == size) {
             cRenderTarget_fbo* target = it->second;
-            pool.erase(it);
+            // The node waits for the target's return: a loan allocates nothing.
+            spare_nodes.splice(spare_nodes.end(), pool, it);
             return cTmpRenderTarget(size, this, target);
         }
     }
@@ -174,6 +175,8 @@ cTmpRenderTarget cRenderTargetManager::get_tmp_rt(RTT_SIZE size, bool with_depth
         target = new cRenderTarget_fbo(window_width / divisor, window_height / divisor, with_depth);
     }
     target->create();
+    // Its node for the return, made with the target rather than at the return.
+    spare_nodes.emplace_back(RTT_NONE, nullptr);
     return cTmpRenderTarget(size, this, target);
 }
 
@@ -181,7 +184,10 @@ void cRenderTargetManager::give_back(RTT_SIZE size, cRenderTarget_fbo* target)
 {
     outstanding -= 1;
     target_list& pool = target->has_depth() ? free_with_depth : free_without_depth;
-    pool.emplace_back(size, target);
+    if (spare_nodes.empty())
+        spare_nodes.emplace_back();
+    spare_nodes.front() = std::make_pair(size, target);
+    pool.splice(pool.end(), spare_nodes, spare_nodes.begin());
 }
 
 // --- the global manager --------------------------------------------------------

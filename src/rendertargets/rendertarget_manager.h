@@ -91,6 +91,9 @@ private:
     typedef std::list<std::pair<RTT_SIZE, cRenderTarget_fbo*>> target_list;
     target_list free_with_depth;
     target_list free_without_depth;
+    // One node per target lent out, moved (spliced) between these lists and
+    // the pools, so that lending and giving back allocate nothing.
+    target_list spare_nodes;
     uint32_t outstanding;
     uint32_t max_outstanding;
     bool warn_on_allocation; // false while the constructor pre-allocates

@@ -15,6 +15,7 @@
 #include "timeline/clock.h"
 #include "timeline/scene.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,6 +24,11 @@
 class iMesh;
 class cTexture;
 class cCameraPath;
+
+// Room reserved at construction for the cues a scene remembers at once:
+// several times what the script's busiest second leaves alive, so that
+// taking a cue during playback allocates nothing.
+const std::size_t REMEMBERED_CUES_RESERVED = 64;
 
 // --- time ---------------------------------------------------------------------
 

@@ -78,6 +78,7 @@ float diamond_fade_factor(int32_t quit_ms, int32_t e)
 cSceneDiamond::cSceneDiamond(cClock* clock)
     : cScene(clock), pieces{}, melody_level(0.0f), flare_level(0.0f), quit_time(EVENT_NONE), quit_time_read(false)
 {
+    effects.reserve(REMEMBERED_CUES_RESERVED);
 }
 
 cSceneDiamond::~cSceneDiamond()

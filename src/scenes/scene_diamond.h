@@ -22,7 +22,6 @@
 
 #include <array>
 #include <cstdint>
-#include <list>
 #include <vector>
 
 class iMesh;
@@ -66,7 +65,7 @@ public:
     cSceneLight light;
     cPostGlow glow;
     cTmpRenderTarget frame_target;  // RTT_FULL with depth, held from init() to exit()
-    std::list<demo_event> effects;  // "technofx", "technofx2" and "melody" still in effect
+    std::vector<demo_event> effects; // "technofx", "technofx2" and "melody" still in effect, oldest first
     float melody_level;             // added to the light's diffuse, 0 .. (0.6 per melody)
     float flare_level;              // scales the specular flare colour, 0.2 at rest
 

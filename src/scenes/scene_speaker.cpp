@@ -94,6 +94,7 @@ cSceneSpeaker::cSceneSpeaker(cClock* clock)
       light_texture(nullptr), environment_lightmap(nullptr), gangbro_lightmap(nullptr), trigger_times{},
       brightness(0.0f), fadein_time(0), buffers_released(false)
 {
+    recent_events.reserve(REMEMBERED_CUES_RESERVED);
 }
 
 cSceneSpeaker::~cSceneSpeaker()

@@ -85,6 +85,7 @@ cSceneSphLaser::cSceneSphLaser(cClock* clock)
     : cScene(clock), sphere(nullptr), logo_cubes(nullptr), sphere_texture(nullptr), ring_texture(nullptr),
       beat_time(0), sphere_alpha(0.0f)
 {
+    effects.reserve(REMEMBERED_CUES_RESERVED);
 }
 
 cSceneSphLaser::~cSceneSphLaser()
@@ -172,7 +173,7 @@ void cSceneSphLaser::update()
     const float gain = sph_laser_lead_count < BRIGHT_FROM_LEAD ? FLASH_GAIN : BRIGHT_FLASH_GAIN;
 
     sphere_alpha = BASE_ALPHA;
-    for (std::list<demo_event>::iterator it = effects.begin(); it != effects.end();) {
+    for (auto it = effects.begin(); it != effects.end();) {
         if (it->code == CUE_SNARE) {
             // An ended ring has size 0 and grey 0: dropping it changes no
             // pixel, and keeps the list as short as the rings on screen.

@@ -20,7 +20,7 @@
 #include "timeline/scene.h"
 
 #include <cstdint>
-#include <list>
+#include <vector>
 
 class iMesh;
 class cTexture;
@@ -75,7 +75,7 @@ public:
     // "lead" and "snare" events in arrival order. A lead leaves once its
     // flash has ended, a snare once its ring has shrunk to nothing (an ended
     // ring draws nothing), so the list holds only what still shows.
-    std::list<demo_event> effects;
+    std::vector<demo_event> effects;
 
     cPostGlow glow;
     cPostBlend blend;

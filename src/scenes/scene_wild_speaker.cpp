@@ -131,6 +131,7 @@ cSceneWildSpeaker::cSceneWildSpeaker(cClock* clock)
       melody_glow(0.0f), lead_time(0), beat_count(0), segment_x{0.0f, 0.0f, 0.0f, 0.0f}, beat_cycle(0),
       snare_cycle(0)
 {
+    melody_events.reserve(REMEMBERED_CUES_RESERVED);
     for (int i = 0; i < WILD_SPEAKER_LIGHT_COUNT; ++i) {
         lights[i] = {-1, -1, 0};
         light_level[i] = 1.0f;

@@ -140,7 +140,7 @@ void cShaderContainer_CG::unbind()
     cgGLDisableProfile(fragment_profile);
 }
 
-void cShaderContainer_CG::bind(std::string name)
+void cShaderContainer_CG::bind(std::string_view name)
 {
     if (name == "null_shader") {
         unbind();
@@ -188,7 +188,7 @@ void cShaderContainer_CG::pop_shader()
     shader_stack.pop();
 }
 
-void cShaderContainer_CG::set_parameters(std::string name, float a, float b, float c, float d)
+void cShaderContainer_CG::set_parameters(std::string_view name, float a, float b, float c, float d)
 {
     auto found = shaders.find(name);
     if (found == shaders.end()) {

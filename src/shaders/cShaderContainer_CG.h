@@ -17,6 +17,7 @@
 #include <map>
 #include <stack>
 #include <string>
+#include <string_view>
 
 class cShaderContainer_CG
 {
@@ -31,8 +32,9 @@ public:
     void init();
 
     // Makes the named shader current; "null_shader" unbinds. An unknown name
-    // warns and keeps the previous shader in force.
-    void bind(std::string name);
+    // warns and keeps the previous shader in force. The name is looked up as
+    // given, without building a string from it.
+    void bind(std::string_view name);
     void unbind();
 
     // Bracket a temporary binding: push_shader(), bind(x), draw,
@@ -55,7 +57,7 @@ public:
 
     // Stores values on the named shader; they reach its programs at its next
     // bind. An unknown name warns and changes nothing.
-    void set_parameters(std::string name, float a, float b = 0, float c = 0, float d = 0);
+    void set_parameters(std::string_view name, float a, float b = 0, float c = 0, float d = 0);
 
     // Writes the report for the runtime's pending error (if any) and ends
     // the process with -1. Installed as the runtime's error callback by init.
@@ -65,7 +67,7 @@ public:
     CGprofile vertex_profile;
     CGprofile fragment_profile;
     std::string current_shader; // name of the bound shader, "null_shader" for none
-    std::map<std::string, cShader*> shaders;
+    std::map<std::string, cShader*, std::less<>> shaders; // found by any string type
     std::stack<std::string> shader_stack;
 };
 
