@@ -274,13 +274,18 @@ Score compose()
         c.pad_swell(bar);
     c.sweep(75, 77, 0.4f);
 
+    // A greeting's flight lasts 1.9 s and fades in from and out to black; one
+    // sine swell a bar starts the next flight while the last one is still
+    // fading out, so the thirteen greetings run back to back for thirteen
+    // bars and the knot carries the rest of the breakdown.
     c.section("breakdown: greetings", 5, 77);
     c.pads(77, 93, 0.45f);
-    for (int bar = 77; bar < 103; bar += 2)
-        c.sine_swell(bar, 0.45f);
+    for (int bar = 77; bar < 90; ++bar)
+        c.sine_swell(bar, 0.4f);
     for (int bar = 85; bar < 93; bar += 2)
         c.melody(bar, 1, 0.45f);
     c.rumble(77 * 4, 0.7f);
+    c.section("breakdown: the knot", 12, 90);
 
     c.section("build-up", -1, 93);
     c.kicks(93, 99, 0.8f);
