@@ -311,6 +311,10 @@ TEST_F(ShowScript, scenes_span_the_moments_they_show_and_get_the_cues_they_react
     };
     for (const auto& c : cues)
         EXPECT_GE(cues_in(c.scene, c.token).size(), c.at_least) << "scene " << c.scene << " " << c.token;
+    // A "lead" turns the wild speaker's corridor white for about a second:
+    // only its last shot, close to the ball, gets them.
+    for (int32_t t : cues_in(9, "lead"))
+        EXPECT_GE(t, 271299) << "lead at " << t;
     std::vector<int32_t> melodies = cues_in(10, "melody");
     ASSERT_GE(melodies.size(), 2u);
     for (size_t i = 1; i < melodies.size(); ++i)

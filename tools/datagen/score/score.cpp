@@ -188,13 +188,16 @@ public:
         }
         return n;
     }
-    // Lead notes in eighths for a whole bar range (the peak section).
-    void lead_eighths(int bar0, int bar1, float vel = 0.5f)
+    // Lead notes in eighths for a whole bar range (the peak section); those
+    // from bar cue_from on are cues. Each "lead" pulls the wild speaker's fog
+    // in to 300 units for about a second: only its last shot, close to the
+    // ball, keeps the ball in view while the corridor turns white.
+    void lead_eighths(int bar0, int bar1, int cue_from, float vel = 0.5f)
     {
         for (int b2 = bar0 * 8; b2 < bar1 * 8; ++b2) {
             int c = chord(b2 / 8);
             int idx = ARPS[1][b2 % 16];
-            add(Voice::Lead, b2 * 0.5, 0.35, tone(c, idx), vel, true);
+            add(Voice::Lead, b2 * 0.5, 0.35, tone(c, idx), vel, b2 >= cue_from * 8);
         }
     }
     void sine_swell(int bar, float vel = 0.5f)
@@ -385,7 +388,7 @@ Score compose()
     c.pads(150, 158, 0.3f);
     c.rumble(150 * 4);
     c.rumble(154 * 4);
-    c.lead_eighths(150, 158, 0.45f);
+    c.lead_eighths(150, 158, 156, 0.45f);
     for (int bar = 150; bar < 158; bar += 2)
         c.melody(bar, bar >= 156 ? 1 : 0, 0.5f);
 
