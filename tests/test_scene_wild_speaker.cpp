@@ -346,6 +346,46 @@ TEST_F(SceneWildSpeaker, every_light_is_turned_by_its_placement_row_and_points_i
     glPopMatrix();
 }
 
+// The shot that tumbles the corridor with the ball (R after T) swings it
+// about the ball: the eye, 200 units out, must stay inside the generated
+// corridor, whose outside would hide the ball.
+TEST_F(SceneWildSpeaker, the_tumbling_shot_keeps_the_eye_inside_the_generated_corridor)
+{
+    REQUIRE_GL_CONTEXT();
+    const cMeshObj* loaded = dynamic_cast<cMeshObj*>(scene->corridor);
+    ASSERT_NE(nullptr, loaded) << "the data tool's corridor";
+    const cMeshObj_data& corridor = *loaded;
+    // Turned -90 degrees about z, the mesh's x and z span the cross-section;
+    // a flat face comes nearest the axis between its corners, so the edges'
+    // midpoints count too.
+    const std::vector<float>& p = corridor.positions;
+    float inner = 1e9f;
+    for (std::size_t k = 0; k + 2 < corridor.indices.size(); k += 3)
+        for (int j = 0; j < 3; ++j) {
+            const uint32_t a = corridor.indices[k + j], b = corridor.indices[k + (j + 1) % 3];
+            inner = std::min(inner, std::hypot(p[3 * a], p[3 * a + 2]));
+            inner = std::min(inner, 0.5f * std::hypot(p[3 * a] + p[3 * b], p[3 * a + 2] + p[3 * b + 2]));
+        }
+    float widest = 0.0f;
+    for (int32_t e = 260867; e < 267819; e += 10) {
+        const double s1 = 0.001 * e;
+        const double eye[3] = {200.0, 25.0 * std::sin(s1), 25.0 * (std::sin(0.6 * s1) + std::cos(0.8 * s1))};
+        const double t[3] = {75.0 + 100.0 * std::sin(s1), 15.0 * std::cos(s1), 25.0 * std::cos(s1)};
+        // The eye in the corridor's frame: undo R (0.06 e degrees about
+        // (0.5, 0.5, 0)), then T; the turns about its own axis keep the
+        // distance from it.
+        const double a = -0.06 * e * M_PI / 180.0, c = std::cos(a), s = std::sin(a), u = std::sqrt(0.5);
+        const double k_dot = u * eye[0] + u * eye[1];
+        const double cross[3] = {u * eye[2], -u * eye[2], u * eye[1] - u * eye[0]}; // (u, u, 0) x eye
+        double local[3];
+        for (int i = 0; i < 3; ++i)
+            local[i] = eye[i] * c + cross[i] * s + (i < 2 ? u : 0.0) * k_dot * (1 - c) - t[i];
+        widest = std::max(widest, float(std::hypot(local[1], local[2])));
+    }
+    EXPECT_GT(widest, 200.0f);
+    EXPECT_GT(inner, widest + 5.0f) << "the near plane (5) must not cut a wall";
+}
+
 TEST(SceneWildSpeakerShow, captured_frames_of_the_stretch_are_pictures_that_change_and_log_no_error)
 {
     const SceneCapture run = capture_scene_frames({246000, 253000, 266000, 273000}, 1.0, 500);

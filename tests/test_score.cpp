@@ -228,14 +228,17 @@ TEST_F(ShowScript, parses_into_one_event_per_line_with_the_lines_times)
         ASSERT_LE(events[i - 1].time, events[i].time);
 }
 
-TEST_F(ShowScript, every_scene_is_current_exactly_once_and_the_intro_opens_at_zero_for_about_22s)
+TEST_F(ShowScript, every_scene_is_current_the_ones_that_free_their_buffers_once_and_the_intro_opens_at_zero_for_about_22s)
 {
-    ASSERT_EQ(stretches.size(), 13u);
-    for (int scene = 0; scene <= 12; ++scene)
-        EXPECT_EQ(std::count_if(stretches.begin(), stretches.end(),
-                                [&](const Stretch& s) { return s.scene == scene; }),
-                  1)
-            << "scene " << scene;
+    // The speaker, woman box and wild speaker scenes release their meshes'
+    // buffers on exit: a second stretch would have nothing to draw.
+    for (int scene = 0; scene <= 12; ++scene) {
+        long n = std::count_if(stretches.begin(), stretches.end(), [&](const Stretch& s) { return s.scene == scene; });
+        EXPECT_GE(n, 1) << "scene " << scene;
+        if (scene == 2 || scene == 8 || scene == 9) {
+            EXPECT_EQ(n, 1) << "scene " << scene;
+        }
+    }
     EXPECT_EQ(stretches.front().scene, 0);
     EXPECT_EQ(stretches.front().start, 0);
     EXPECT_NEAR(stretches.front().end, 22000, 1000);
@@ -268,7 +271,7 @@ TEST_F(ShowScript, town_comes_right_before_the_greetings_with_late_fadeins_and_s
     EXPECT_LE(bwabs, 17u);
 }
 
-TEST_F(ShowScript, greetings_get_thirteen_sinus_in_two_seconds_apart_from_their_first_frame)
+TEST_F(ShowScript, greetings_get_thirteen_sinus_in_back_to_back_from_their_first_frame)
 {
     const Stretch* greetings = stretch(5);
     ASSERT_TRUE(greetings);
@@ -276,8 +279,13 @@ TEST_F(ShowScript, greetings_get_thirteen_sinus_in_two_seconds_apart_from_their_
     ASSERT_EQ(swells.size(), 13u);
     // Due in the first frame (a frame takes at least 10 ms).
     EXPECT_LE(swells.front() - greetings->start, 10);
-    for (size_t i = 1; i < swells.size(); ++i)
-        EXPECT_GE(swells[i] - swells[i - 1], 2000);
+    // Each 1.9 s flight is past its bright middle when the next one starts,
+    // and none ends in black before it, the last one's included.
+    swells.push_back(greetings->end);
+    for (size_t i = 1; i < swells.size(); ++i) {
+        EXPECT_GE(swells[i] - swells[i - 1], 1500) << "greeting " << i;
+        EXPECT_LT(swells[i] - swells[i - 1], 1900) << "greeting " << i;
+    }
 }
 
 TEST_F(ShowScript, scenes_span_the_moments_they_show_and_get_the_cues_they_react_to)
@@ -303,6 +311,10 @@ TEST_F(ShowScript, scenes_span_the_moments_they_show_and_get_the_cues_they_react
     };
     for (const auto& c : cues)
         EXPECT_GE(cues_in(c.scene, c.token).size(), c.at_least) << "scene " << c.scene << " " << c.token;
+    // A "lead" turns the wild speaker's corridor white for about a second:
+    // only its last shot, close to the ball, gets them.
+    for (int32_t t : cues_in(9, "lead"))
+        EXPECT_GE(t, 271299) << "lead at " << t;
     std::vector<int32_t> melodies = cues_in(10, "melody");
     ASSERT_GE(melodies.size(), 2u);
     for (size_t i = 1; i < melodies.size(); ++i)

@@ -12,9 +12,11 @@
 // eye, drawn additively without depth, both faces lit: the light's diffuse
 // is a dim grey (brighter on a "melody"), its specular a green-yellow flare.
 // So the facets are flat (one normal each: a facet facing the eye catches
-// the whole flare at once), their diffuse a cool, dark blue-white and their
-// specular white with a tight highlight; the cut faces inside a piece are
-// darker and duller, so the pieces read as shards of one stone.
+// the whole flare at once), their diffuse a cool blue-white, bright enough
+// that the dim resting light (0.15) still shows every facet, and their
+// specular white with a broad highlight that catches the flare; the cut
+// faces inside a piece are darker and duller, so the pieces read as shards
+// of one stone.
 //
 // The stone is a round brilliant: an octagonal table, 8 star facets, 8 bezel
 // kites and 16 upper girdle facets on the crown, a 16-sided girdle, 8
@@ -52,12 +54,12 @@ const float SPREAD_UP = 0.08f * R;
 
 cMaterial facet_material()
 {
-    return material_colour("diamond_facet", {0.22f, 0.29f, 0.35f}, {1.0f, 1.0f, 1.0f}, 28.0f);
+    return material_colour("diamond_facet", {0.4f, 0.52f, 0.66f}, {1.0f, 1.0f, 1.0f}, 14.0f);
 }
 
 cMaterial cleave_material()
 {
-    return material_colour("diamond_cleave", {0.08f, 0.1f, 0.16f}, {0.35f, 0.35f, 0.35f}, 16.0f);
+    return material_colour("diamond_cleave", {0.18f, 0.22f, 0.34f}, {0.5f, 0.5f, 0.5f}, 10.0f);
 }
 
 // A point at angle degrees about y (0 at +x, towards -z as it grows),

@@ -392,11 +392,14 @@ CameraFlight flight_to_screen(int k)
     const float side = k % 2 ? -1.0f : 1.0f; // odd screens are reached from the other side
     const Vec3 s = screen_centre(k);
     const Vec3 end = s - direction(a) * VIEW_DISTANCE;
+    // A flight starts close in front of the neighbouring set, looking at its
+    // screen: the fog clears from the eye outwards as the flight fades in,
+    // so what is near shows first. It then sweeps round to its own screen.
+    const Vec3 neighbour = screen_centre((k + (k % 2 ? 5 : 1)) % 6);
     CameraFlight f;
-    f.eye = {direction(a + side * 120) * 500 + Vec3{0, 950, 0}, direction(a + side * 55) * 600 + Vec3{0, 700, 0},
+    f.eye = {direction(a + side * 75) * 1000 + Vec3{0, 600, 0}, direction(a + side * 55) * 600 + Vec3{0, 700, 0},
              direction(a + side * 12) * 620 + Vec3{0, 500, 0}, end};
-    f.target = {direction(a + side * 40) * 900 + Vec3{0, 300, 0}, direction(a + side * 15) * 1000 + Vec3{0, 380, 0},
-                s + direction(a + side * 90) * 40, s};
+    f.target = {neighbour, direction(a + side * 15) * 1000 + Vec3{0, 380, 0}, s + direction(a + side * 90) * 40, s};
     return f;
 }
 

@@ -29,11 +29,14 @@
 //   ring is built there. The row covers the world's x from -2500 to at least
 //   300; the ball hangs at the origin and the eyes come no more than 75
 //   units off the corridor's axis, but in the shot that tumbles the corridor
-//   and the ball together about the ball the eye is 35 to 205 units from
-//   it. The walls stand 180 from the axis: that shot mostly looks along the
-//   inside rather than at the outside hiding the ball, and while a "lead"
-//   pulls the fog's end in to 300 the walls near the eye still show. It is drawn with "fog_shader" and its materials (white panels,
-//   grey ribs, dark seams, unlit lamps), fogging to white from 150 units.
+//   and the ball together about the ball the eye comes up to 220 units off
+//   the tumbled axis. The walls stand 245 from the axis (the ribs' inner
+//   faces 235), so the eye never leaves the corridor for its outside, which
+//   would hide the ball. A "lead" pulls the fog's end in to 300 and leaves
+//   only the ball out of the white, so the score cues the lead only in the
+//   last shot, where the eye is close to the ball. It is drawn with "fog_shader" and its materials (white
+//   panels, grey ribs, dark seams, unlit lamps), fogging to white from 150
+//   units.
 #include "generator.h"
 #include "toolkit/image.h"
 #include "toolkit/mesh.h"
@@ -70,7 +73,7 @@ const float BEAM_END_RADIUS = 46.0f;
 
 // The corridor segment.
 const float SEGMENT_LENGTH = 700.0f;
-const float CORRIDOR_APOTHEM = 180.0f; // axis to the panels' faces
+const float CORRIDOR_APOTHEM = 245.0f; // axis to the panels' faces
 const float CELL_LENGTH = 100.0f;     // panels and ribs along the segment
 const float SEAM = 4.0f;              // open gap between panels
 const float PANEL_THICKNESS = 2.0f;

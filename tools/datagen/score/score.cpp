@@ -188,13 +188,16 @@ public:
         }
         return n;
     }
-    // Lead notes in eighths for a whole bar range (the peak section).
-    void lead_eighths(int bar0, int bar1, float vel = 0.5f)
+    // Lead notes in eighths for a whole bar range (the peak section); those
+    // from bar cue_from on are cues. Each "lead" pulls the wild speaker's fog
+    // in to 300 units for about a second: only its last shot, close to the
+    // ball, keeps the ball in view while the corridor turns white.
+    void lead_eighths(int bar0, int bar1, int cue_from, float vel = 0.5f)
     {
         for (int b2 = bar0 * 8; b2 < bar1 * 8; ++b2) {
             int c = chord(b2 / 8);
             int idx = ARPS[1][b2 % 16];
-            add(Voice::Lead, b2 * 0.5, 0.35, tone(c, idx), vel, true);
+            add(Voice::Lead, b2 * 0.5, 0.35, tone(c, idx), vel, b2 >= cue_from * 8);
         }
     }
     void sine_swell(int bar, float vel = 0.5f)
@@ -274,13 +277,18 @@ Score compose()
         c.pad_swell(bar);
     c.sweep(75, 77, 0.4f);
 
+    // A greeting's flight lasts 1.9 s and fades in from and out to black; one
+    // sine swell a bar starts the next flight while the last one is still
+    // fading out, so the thirteen greetings run back to back for thirteen
+    // bars and the knot carries the rest of the breakdown.
     c.section("breakdown: greetings", 5, 77);
     c.pads(77, 93, 0.45f);
-    for (int bar = 77; bar < 103; bar += 2)
-        c.sine_swell(bar, 0.45f);
+    for (int bar = 77; bar < 90; ++bar)
+        c.sine_swell(bar, 0.4f);
     for (int bar = 85; bar < 93; bar += 2)
         c.melody(bar, 1, 0.45f);
     c.rumble(77 * 4, 0.7f);
+    c.section("breakdown: the knot", 12, 90);
 
     c.section("build-up", -1, 93);
     c.kicks(93, 99, 0.8f);
@@ -380,7 +388,7 @@ Score compose()
     c.pads(150, 158, 0.3f);
     c.rumble(150 * 4);
     c.rumble(154 * 4);
-    c.lead_eighths(150, 158, 0.45f);
+    c.lead_eighths(150, 158, 156, 0.45f);
     for (int bar = 150; bar < 158; bar += 2)
         c.melody(bar, bar >= 156 ? 1 : 0, 0.5f);
 
