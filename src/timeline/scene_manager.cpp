@@ -2,10 +2,8 @@
 
 #include "core/demo.h"
 #include "core/display.h"
-#include "core/gl_ext.h"
 #include "core/loading_screen.h"
 #include "platform/platform.h"
-#include "shaders/cShaderContainer_CG.h"
 
 #include <algorithm>
 #include <cassert>
@@ -129,56 +127,12 @@ void cSceneManager::load_scenes()
         display->swap();
         clock.tick();
     }
-    // The screen is black now and nothing is swapped until the show starts.
-    warm_up_scenes();
     // Hold the black frame until the phase has lasted LOADING_MIN_MS.
     while (clock.now - clock.start < LOADING_MIN_MS) {
         platform_sleep(LOADING_HOLD_SLEEP_MS);
         clock.tick();
         screen.draw(1.0f);
     }
-}
-
-// The driver compiles a program with its state the first time it draws
-// them, so a scene's first frames would each stall its switch. Here every
-// scene goes through one stretch of one frame (init, update, draw, exit) into
-// the back buffer, which the hold draws over and never shows; then each
-// scene puts back its run-long values and the random generator and the GL
-// state are as before, so the show plays exactly as without it.
-void cSceneManager::warm_up_scenes()
-{
-    const uint32_t random_state = crt_rand_state();
-    GLint matrix_mode = GL_MODELVIEW;
-    glGetIntegerv(GL_MATRIX_MODE, &matrix_mode);
-    const GLenum modes[] = {GL_PROJECTION, GL_MODELVIEW, GL_TEXTURE};
-    const GLenum queries[] = {GL_PROJECTION_MATRIX, GL_MODELVIEW_MATRIX, GL_TEXTURE_MATRIX};
-    GLfloat matrices[3][16];
-    for (int i = 0; i < 3; ++i)
-        glGetFloatv(queries[i], matrices[i]);
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
-
-    for (cScene* scene : scenes) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        scene->init();
-        scene->update();
-        scene->draw();
-        scene->exit();
-    }
-    for (cScene* scene : scenes)
-        scene->rewind_run();
-
-    get_shader_container()->unbind();
-    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    glPopClientAttrib();
-    glPopAttrib();
-    for (int i = 0; i < 3; ++i) {
-        glMatrixMode(modes[i]);
-        glLoadMatrixf(matrices[i]);
-    }
-    glMatrixMode(GLenum(matrix_mode));
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    crt_srand(random_state);
 }
 
 void cSceneManager::start()

@@ -71,9 +71,6 @@ public:
 
 private:
     void switch_to(int32_t index);
-    // Every scene draws one frame that is never shown, then everything the
-    // frames changed is put back (see load_scenes).
-    void warm_up_scenes();
 };
 
 cSceneManager* get_scene_manager();
