@@ -117,21 +117,39 @@ bool g_disabled[sizeof DRAW_CARRIED_STATE / sizeof DRAW_CARRIED_STATE[0]] = {};
 int g_drawn = 0;
 int g_skipped = 0;
 
-int scene_index(const cSceneManager* manager, const cScene* scene)
+} // namespace
+
+// The clock reads the counter through a double and truncates to whole
+// milliseconds; a counter in the middle of a millisecond reads exactly.
+const int64_t HALF_MS_COUNTS = 500;
+
+void seek_align_counter()
 {
+    platform_advance_virtual_counter((1000 + HALF_MS_COUNTS - platform_counter() % 1000) % 1000);
+}
+
+void seek_set_show_time(int32_t t)
+{
+    const int64_t target = (int64_t(get_scene_manager()->clock.start) + t) * 1000 + HALF_MS_COUNTS;
+    const int64_t now = platform_counter();
+    if (target > now)
+        platform_advance_virtual_counter(target - now);
+}
+
+int seek_current_scene()
+{
+    const cSceneManager* manager = get_scene_manager();
     for (std::size_t i = 0; i < manager->scenes.size(); ++i)
-        if (manager->scenes[i] == scene)
+        if (manager->scenes[i] == manager->current)
             return int(i);
     return -1;
 }
-
-} // namespace
 
 bool fast_forward_frame(cDemo& demo, const seek_frame& frame)
 {
     cSceneManager* manager = get_scene_manager();
     demo.update_frame();
-    const seek_state state{&frame, scene_index(manager, manager->current),
+    const seek_state state{&frame, seek_current_scene(),
                            due_before_next(frame.next_time, is_switch)};
 
     bool draw = false;

@@ -60,6 +60,15 @@ const int SEEK_ANY_SCENE = -1;
 extern const draw_carried_entry DRAW_CARRIED_STATE[];
 extern const int DRAW_CARRIED_STATE_COUNT;
 
+// For the drivers on the virtual counter. seek_align_counter moves it on to
+// the middle of the next millisecond (a time origin set there falls on a
+// whole millisecond); seek_set_show_time moves it on (never back) to the
+// middle of show time t's millisecond, which the clock reads exactly.
+void seek_align_counter();
+void seek_set_show_time(int32_t t);
+// The index of the current scene in the scene manager, -1 for none.
+int seek_current_scene();
+
 // Runs one frame before the first kept one: input, update and events always;
 // clear, draw and swap only where an entry needs the frame drawn; otherwise
 // the random numbers the draw would have taken. Returns whether it drew.

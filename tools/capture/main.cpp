@@ -239,14 +239,6 @@ bool g_keep_next = false; // the frame being drawn is kept
 bool g_output_failed = false;
 int32_t g_last_kept = -1;
 
-int current_scene_number()
-{
-    cSceneManager* manager = get_scene_manager();
-    for (std::size_t i = 0; i < manager->scenes.size(); ++i)
-        if (manager->scenes[i] == manager->current)
-            return int(i);
-    return -1;
-}
 
 // Reads the finished frame from the window's back buffer, as the show is
 // about to present it. Restores the read buffer, framebuffer and packing.
@@ -278,7 +270,7 @@ void on_present()
     g_keep_next = false;
     cDisplay* display = get_display();
     const int32_t t = get_scene_manager()->clock.show_time();
-    if (!g_outputs.add(read_back_frame(display->width, display->height), t, current_scene_number()))
+    if (!g_outputs.add(read_back_frame(display->width, display->height), t, seek_current_scene()))
         g_output_failed = true;
     g_last_kept = t;
 }
@@ -293,19 +285,6 @@ void finish_at_exit()
                 format_show_time(get_scene_manager()->clock.show_time()).c_str(), g_outputs.frames());
     std::fflush(stdout);
     g_outputs.finish();
-}
-
-// The clock reads the counter through a double and truncates to whole
-// milliseconds; a counter in the middle of a millisecond reads exactly.
-const int64_t HALF_MS_COUNTS = 500;
-
-// Moves the virtual counter on to show time t (never back).
-void set_show_time(int32_t t)
-{
-    const int64_t target = (int64_t(get_scene_manager()->clock.start) + t) * 1000 + HALF_MS_COUNTS;
-    const int64_t now = platform_counter();
-    if (target > now)
-        platform_advance_virtual_counter(target - now);
 }
 
 std::string duration_text(double seconds)
@@ -378,14 +357,14 @@ int main(int argc, char** argv)
 
     // --- run: the frame loop of the show, one scheduled show time per frame
     // The time origin falls on a whole millisecond, so frame times are exact.
-    platform_advance_virtual_counter((1000 + HALF_MS_COUNTS - platform_counter() % 1000) % 1000);
+    seek_align_counter();
     g_phase = phase::show;
     demo.start();
-    seek_mark_run_start();
     if (opt.restart_at >= 0) {
+        seek_mark_run_start();
         const std::vector<capture_frame> before = schedule_range(opt.outputs.rate, 0, opt.restart_at);
         for (std::size_t i = 0; i < before.size(); ++i) {
-            set_show_time(before[i].time);
+            seek_set_show_time(before[i].time);
             const int32_t next = i + 1 < before.size() ? before[i + 1].time : INT32_MAX;
             fast_forward_frame(demo, {before[i].time, next, INT_MAX});
         }
@@ -402,7 +381,7 @@ int main(int argc, char** argv)
     for (std::size_t i = frames.size(); i-- > 1;)
         to_kept[i - 1] = frames[i].keep ? 1 : (to_kept[i] == INT_MAX ? INT_MAX : to_kept[i] + 1);
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        set_show_time(frames[i].time);
+        seek_set_show_time(frames[i].time);
         g_keep_next = frames[i].keep;
         if (frames[i].keep || opt.full_replay) {
             demo.run_frame();
@@ -443,7 +422,7 @@ int main(int argc, char** argv)
     // The show ends as it always does: through its quit event when the
     // capture reached it, else through exit() here; its exit handler runs.
     if (quit.code == EVENT_QUIT && !frames.empty() && frames.back().time >= quit.time) {
-        set_show_time(quit.time + 1);
+        seek_set_show_time(quit.time + 1);
         for (;;)
             demo.run_frame();
     }

@@ -63,7 +63,6 @@ const int JUMP_BUFFER_WAIT_MS = 1000;
 // Loading: each presented frame of the loading phase takes this many counter
 // units (a 10 Hz display), and its hold passes on the virtual clock.
 const int64_t LOADING_REFRESH_COUNTS = 100000;
-const int64_t HALF_MS_COUNTS = 500;
 const int PAUSED_FRAME_MS = 30;
 const std::size_t RECENT_EVENTS = 6;
 const std::size_t PRINTED_EVENTS = 3; // on the pause line
@@ -162,27 +161,10 @@ int32_t show_time_now()
     return manager()->clock.show_time();
 }
 
-int current_scene_number()
-{
-    for (std::size_t i = 0; i < manager()->scenes.size(); ++i)
-        if (manager()->scenes[i] == manager()->current)
-            return int(i);
-    return -1;
-}
-
-// Moves the virtual counter on to show time t (never back).
-void set_show_time(int32_t t)
-{
-    const int64_t target = (int64_t(manager()->clock.start) + t) * 1000 + HALF_MS_COUNTS;
-    const int64_t now = platform_counter();
-    if (target > now)
-        platform_advance_virtual_counter(target - now);
-}
-
 // "s00".."s12", "s--" before the first switch.
 std::string scene_name()
 {
-    const int scene = current_scene_number();
+    const int scene = seek_current_scene();
     char name[16] = "s--";
     if (scene >= 0)
         std::snprintf(name, sizeof name, "s%02d", scene);
@@ -377,7 +359,7 @@ void play_frame(int32_t t)
 {
     const cEventQueue* queue = manager()->queue;
     const std::size_t cursor = queue ? queue->cursor : 0;
-    set_show_time(t);
+    seek_set_show_time(t);
     g.demo.run_frame();
     note_handed_out(cursor);
     const int64_t now = wall_us();
@@ -415,7 +397,7 @@ void seek_to(int32_t target, bool replay)
     for (std::size_t i = 0; i + 1 < frames.size(); ++i) {
         const cEventQueue* queue = manager()->queue;
         const std::size_t cursor = queue ? queue->cursor : 0;
-        set_show_time(frames[i].time);
+        seek_set_show_time(frames[i].time);
         fast_forward_frame(g.demo, {frames[i].time, frames[i + 1].time, int(frames.size() - 1 - i)});
         note_handed_out(cursor);
     }
@@ -573,7 +555,7 @@ int main(int argc, char** argv)
     g.quit = m->queue ? m->queue->find(EVENT_QUIT) : NO_EVENT;
 
     // The show's start, with the music held until the first moment is reached.
-    platform_advance_virtual_counter((1000 + HALF_MS_COUNTS - platform_counter() % 1000) % 1000);
+    seek_align_counter();
     g.demo.start();
     m->music.pause(true);
     seek_mark_run_start();
