@@ -307,6 +307,10 @@ void cSceneTown::draw_credits()
     const int32_t e = scene_time(clock);
     for (int q = 0; q < TOWN_CREDIT_QUARTERS; ++q) {
         const float a = town_credit_weight(e, fadein_times[q]);
+        // Drawn with no alpha it would add nothing (additive blending), yet
+        // cost a quarter of the screen's pixels.
+        if (a <= 0.0f)
+            continue;
         const float* s = CREDIT_TEXELS[q];
         const float* r = CREDIT_SCREEN[q];
         glColor4f(1.0f, 1.0f, 1.0f, CREDIT_ALPHA * a);
