@@ -1,21 +1,23 @@
-// Frame times of the written scenes at 1024x768 against a frame that only
-// clears and swaps, in the same run on the same window, and each scene's
-// update (the particle step where it has one). Each scene plays its first
-// stretch of the script at 60 frames a second of show time, with the
-// script's cues handed to it as the show hands them (the first frame whose
-// show time passes an event's time); the performance counter is the virtual
-// one, moved 1/60 s per frame, so a scene's own clock steps as in the show.
-// Every tenth frame is timed (update, clear, draw, swap, finish), each
-// followed by one timed clear-and-swap frame. The greetings screens show the
-// tangled scene, which stands at index 12 of the scene manager as in the
-// show. Run from the build tree under a display, e.g.
-//   xvfb-run -a -s "-screen 0 1024x768x24" bench/bench_scenes
+// What a viewer sees of each scene: the interval between presented frames of
+// the show's own frame loop (cDemo::run_frame: input, update with the
+// script's cues, clear, draw, swap), every frame, in the show's 1024x768
+// window with its multisampling. The whole show loads once; for each stretch
+// of the script the run fast-forwards (as the rehearsal tool does) to 200 ms
+// before the stretch's switch and then plays in real time: the performance
+// counter is the virtual one, moved on by each frame's wall-clock time, so
+// show time runs as fast as the frames come, as in the show. Per stretch it
+// prints the median and worst interval from half a second after the switch
+// (up to PLAY_MS of show time), and the switch frame's own interval, each
+// also over a frame that only clears and swaps (A), measured in the same
+// window first. Compare against ../shared/bench/ppbench's reference frames
+// in the same X server. Run from the build tree under a display, e.g.
+//   xvfb-run -a -s "-screen 0 1024x768x24 +extension GLX" bench/bench_scenes
+#include "../tools/capture/schedule.h"
 #include "core/demo.h"
 #include "core/display.h"
 #include "core/gl_ext.h"
+#include "core/seek.h"
 #include "platform/platform.h"
-#include "scenes/scene_greetings.h"
-#include "scenes/scene_tangled.h"
 #include "timeline/event_queue.h"
 #include "timeline/scene_manager.h"
 
@@ -24,139 +26,137 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 namespace {
 
-const int32_t FRAME_MS = 1000 / 60;
-const int TIMED_EVERY = 10;
+const int32_t LEAD_MS = 200;       // played before a switch, for the switch frame
+const int32_t SETTLE_MS = 500;     // after a switch, before the stretch's figures
+const int32_t PLAY_MS = 4000;      // show time measured per stretch at most
+const int REFERENCE_FRAMES = 60;   // clear-and-swap frames for A
+const double SEEK_RATE = 60.0;     // the capture's and rehearsal's grid
 
-// The show's start-up, and the scene manager's list filled up to the tangled
-// scene at index 12 (the greetings screens draw it), once.
-void start_once(cClock* clock)
+struct stretch
 {
-    static bool started = false;
-    if (started)
-        return;
-    started = true;
-    platform_enter_exe_dir();
-    demo_startup();
-    cSceneManager* manager = get_scene_manager();
-    while (manager->scenes.size() < GREETINGS_PICTURE_SCENE)
-        manager->add_scene(new cSceneDummy(clock));
-    cScene* tangled = new cSceneTangled(clock);
-    tangled->load();
-    manager->add_scene(tangled);
-}
+    int scene;
+    int32_t start, end; // ms of show time
+};
 
-// The events of the first stretch of scene index in the script, and the
-// stretch's [first, end) in ms.
-bool first_stretch(int index, int32_t* first, int32_t* end, std::vector<demo_event>* cues)
+double wall_ms()
 {
-    std::unique_ptr<cEventQueue> queue(cEventQueue_factory::loadFile("../data/script/markers.txt"));
-    if (!queue)
-        return false;
-    bool inside = false;
-    for (const demo_event& e : queue->events) {
-        const bool is_switch = e.code >= EVENT_SCENE_FIRST && e.code <= EVENT_SCENE_LAST;
-        if (inside && (is_switch || e.code == EVENT_QUIT)) {
-            *end = e.time;
-            return true;
-        }
-        if (inside && e.code >= EVENT_CUE_FIRST && e.code <= EVENT_CUE_LAST)
-            cues->push_back(e);
-        if (is_switch && e.code == index) {
-            *first = e.time;
-            inside = true;
-        }
-    }
-    return false;
-}
-
-double milliseconds_since(std::chrono::steady_clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 double median(std::vector<double> v)
 {
+    if (v.empty())
+        return 0.0;
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
+    return v[v.size() / 2];
 }
 
-void scene_frames(benchmark::State& state, int index)
+std::vector<stretch> stretches_of(const cEventQueue& queue)
 {
-    static cClock clock;
-    start_once(&clock);
-    std::unique_ptr<cScene> scene(create_scene(index, &clock));
-    scene->load();
-    int32_t first = 0, end = 0;
-    std::vector<demo_event> cues;
-    if (!first_stretch(index, &first, &end, &cues)) {
-        state.SkipWithError("no stretch of the scene in the script");
-        return;
+    std::vector<stretch> out;
+    for (const demo_event& e : queue.events) {
+        const bool is_switch = e.code >= EVENT_SCENE_FIRST && e.code <= EVENT_SCENE_LAST;
+        if ((is_switch || e.code == EVENT_QUIT) && !out.empty() && out.back().end < 0)
+            out.back().end = e.time;
+        if (is_switch)
+            out.push_back({e.code, e.time, -1});
+        if (e.code == EVENT_QUIT)
+            break;
     }
-    std::vector<double> frames, clears, steps;
-    cDisplay* display = get_display();
-    const int64_t counts_per_ms = platform_counter_frequency() / 1000;
-    for (auto _ : state) {
-        platform_use_virtual_counter(int64_t(first) * counts_per_ms);
-        clock.start = 0;
-        clock.now = first;
-        scene->init();
-        size_t next_cue = 0;
-        int frame = 0;
-        for (int32_t t = first + FRAME_MS; t < end; t += FRAME_MS, ++frame) {
-            platform_advance_virtual_counter(int64_t(FRAME_MS) * counts_per_ms);
-            clock.prev = clock.now;
-            clock.now = t;
-            for (; next_cue < cues.size() && cues[next_cue].time < t; ++next_cue)
-                scene->handle_event(&cues[next_cue]);
-            auto t0 = std::chrono::steady_clock::now();
-            scene->update();
-            steps.push_back(milliseconds_since(t0));
-            if (frame % TIMED_EVERY != 0)
-                continue;
-            t0 = std::chrono::steady_clock::now();
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            scene->draw();
-            display->swap();
-            glFinish();
-            frames.push_back(milliseconds_since(t0) + steps.back());
+    if (!out.empty() && out.back().end < 0)
+        out.pop_back();
+    return out;
+}
 
-            t0 = std::chrono::steady_clock::now();
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-            display->swap();
-            glFinish();
-            clears.push_back(milliseconds_since(t0));
-        }
-        scene->exit();
-        platform_use_real_counter();
+// Runs the show's frames without drawing them up to show time target.
+void fast_forward(cDemo& demo, int32_t from, int32_t target)
+{
+    std::vector<capture_frame> frames;
+    for (const capture_frame& f : schedule_times(SEEK_RATE, {target}))
+        if (f.time > from && f.time < target)
+            frames.push_back(f);
+    frames.push_back({target, true});
+    for (std::size_t i = 0; i + 1 < frames.size(); ++i) {
+        seek_set_show_time(frames[i].time);
+        fast_forward_frame(demo, {frames[i].time, frames[i + 1].time, int(frames.size() - 1 - i)});
     }
-    const double f = median(frames), c = median(clears), s = median(steps);
-    state.counters["frame_ms"] = f;
-    state.counters["clear_swap_ms"] = c;
-    state.counters["ratio"] = c > 0 ? f / c : 0.0;
-    state.counters["update_ms"] = s;
-    state.counters["frames"] = double(frames.size());
-    std::printf("# scene %d: median frame %.2f ms, clear and swap %.3f ms, ratio %.1f over %zu frames; "
-                "median update (particle step) %.3f ms\n",
-                index, f, c, c > 0 ? f / c : 0.0, frames.size(), s);
+}
+
+void show_frames(benchmark::State& state)
+{
+    for (auto _ : state) {
+        platform_enter_exe_dir();
+        platform_use_virtual_counter(0);
+        demo_startup();
+        cDemo demo;
+        demo.init();
+        cSceneManager* manager = get_scene_manager();
+        if (!manager->queue) {
+            state.SkipWithError("no markers script");
+            return;
+        }
+        const std::vector<stretch> stretches = stretches_of(*manager->queue);
+
+        // A: the window's clear and swap alone.
+        std::vector<double> reference;
+        double last = wall_ms();
+        for (int i = 0; i < REFERENCE_FRAMES; ++i) {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            get_display()->swap();
+            const double now = wall_ms();
+            reference.push_back(now - last);
+            last = now;
+        }
+        const double a = median(reference);
+        std::printf("# clear and swap (A): median %.1f ms\n", a);
+
+        seek_align_counter();
+        demo.start();
+        int32_t t = 0;
+        double worst_ratio = 0.0;
+        for (const stretch& s : stretches) {
+            const int32_t from = std::max(t, s.start - LEAD_MS);
+            fast_forward(demo, t, from);
+            t = from;
+            std::vector<double> settled;
+            double switch_ms = 0.0;
+            double previous = -1.0;
+            while (t < s.end && t < s.start + SETTLE_MS + PLAY_MS) {
+                seek_set_show_time(t);
+                const int32_t shown = t;
+                demo.run_frame();
+                const double now = wall_ms();
+                if (previous >= 0.0) {
+                    const double interval = now - previous;
+                    if (shown >= s.start && switch_ms == 0.0)
+                        switch_ms = interval;
+                    if (shown >= s.start + SETTLE_MS)
+                        settled.push_back(interval);
+                    t += std::max<int32_t>(1, int32_t(interval + 0.5));
+                } else {
+                    t += 1000 / 60;
+                }
+                previous = now;
+            }
+            const double m = median(settled);
+            const double worst = settled.empty() ? 0.0 : *std::max_element(settled.begin(), settled.end());
+            worst_ratio = std::max(worst_ratio, m > 0 ? worst / m : 0.0);
+            std::printf("s%02d %7.3f s: %4zu frames, median %6.1f ms (%5.2f A), worst %6.1f ms (%4.2f medians), "
+                        "switch frame %6.1f ms\n",
+                        s.scene, s.start / 1000.0, settled.size(), m, a > 0 ? m / a : 0.0, worst,
+                        m > 0 ? worst / m : 0.0, switch_ms);
+            state.counters["s" + std::to_string(s.scene) + "@" + std::to_string(s.start / 1000)] = m;
+        }
+        state.counters["clear_swap_ms"] = a;
+        state.counters["worst_over_median"] = worst_ratio;
+        std::fflush(stdout);
+    }
 }
 
 } // namespace
 
-BENCHMARK_CAPTURE(scene_frames, intro, 0)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, particles, 1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, speaker, 2)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, particle_speaker, 3)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, town, 4)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, greetings, 5)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, arcs, 6)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, sph_laser, 7)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, woman_box, 8)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, wild_speaker, 9)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, vortex, 10)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, diamond, 11)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(scene_frames, tangled, 12)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(show_frames)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();

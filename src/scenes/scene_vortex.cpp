@@ -160,22 +160,27 @@ void cSceneVortex::draw()
     cTmpRenderTarget b = targets->get_tmp_rt(RTT_HALF, false);
     cTmpRenderTarget c = targets->get_tmp_rt(RTT_FULL, true);
 
+    // No script, no next melody: the current view stays without a fade.
+    const cEventQueue* queue = get_scene_manager()->queue;
+    const demo_event next = queue ? queue->find(CUE_MELODY) : NO_EVENT;
+    const float x = vortex_fade(e, melody_kind, melody_time, next);
+
+    // The crossfade adds each view at its weight: a view of weight 0 adds
+    // nothing to the frame, so it is not drawn (most frames show one view;
+    // both views leave the same GL state behind).
     a->begin();
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    draw_view(view_index);
+    if (x < 1.0f)
+        draw_view(view_index);
     a->end();
 
     b->begin();
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    draw_view((view_index + 1) % VORTEX_VIEWS);
+    if (x > 0.0f)
+        draw_view((view_index + 1) % VORTEX_VIEWS);
     b->end();
-
-    // No script, no next melody: the current view stays without a fade.
-    const cEventQueue* queue = get_scene_manager()->queue;
-    const demo_event next = queue ? queue->find(CUE_MELODY) : NO_EVENT;
-    const float x = vortex_fade(e, melody_kind, melody_time, next);
 
     get_shader_container()->unbind();
 
