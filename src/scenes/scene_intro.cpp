@@ -251,17 +251,7 @@ void cSceneIntro::draw_backdrop()
     glDisable(GL_DEPTH_TEST);
     shaders->unbind();
 
-    const float alpha = BAND_ALPHA + static_cast<float>(crt_rand()) * BAND_FLICKER_PER_RAND;
-    glColor4f(BAND_RGB[0], BAND_RGB[1], BAND_RGB[2], alpha);
-    for (int i = 0; i < BAND_COLUMNS; ++i) {
-        glPushMatrix();
-        glTranslatef(-BAND_COLUMN_STEP * static_cast<float>(i), 0.0f, -4.0f);
-        for (const float* step : BAND_STEPS) {
-            glTranslatef(step[0] * e, 0.0f, step[1]);
-            backplate_horiz->draw();
-        }
-        glPopMatrix();
-    }
+    draw_bands(e);
 
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_LIGHTING);
@@ -285,6 +275,54 @@ void cSceneIntro::draw_backdrop()
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glDepthMask(GL_TRUE);
+}
+
+// The 28 additive band layers. They are added up in a single-sampled
+// full-size target and the sum is added to the frame in one texel-exact
+// quad: every sample of a pixel gets the same contribution either way (the
+// band texture is black at its borders, so coverage at the quads' edges adds
+// nothing), unsigned-byte sums saturate alike whether they start from the
+// frame or from black, and each layer costs one sample a pixel instead of
+// the window's four. Leaves the texture environment, the blend function
+// GL_SRC_ALPHA / GL_ONE and the clear colour as it found them.
+void cSceneIntro::draw_bands(float e)
+{
+    GLfloat clear_colour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear_colour);
+    cTmpRenderTarget layer = get_rendertarget_manager()->get_tmp_rt(RTT_FULL, true);
+    layer->begin();
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clear_colour[0], clear_colour[1], clear_colour[2], clear_colour[3]);
+
+    const float alpha = BAND_ALPHA + static_cast<float>(crt_rand()) * BAND_FLICKER_PER_RAND;
+    glColor4f(BAND_RGB[0], BAND_RGB[1], BAND_RGB[2], alpha);
+    for (int i = 0; i < BAND_COLUMNS; ++i) {
+        glPushMatrix();
+        glTranslatef(-BAND_COLUMN_STEP * static_cast<float>(i), 0.0f, -4.0f);
+        for (const float* step : BAND_STEPS) {
+            glTranslatef(step[0] * e, 0.0f, step[1]);
+            backplate_horiz->draw();
+        }
+        glPopMatrix();
+    }
+    layer->end();
+
+    GLint env_mode = GL_MODULATE;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env_mode);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    push_screen_matrices();
+    glActiveTextureARB(GL_TEXTURE0);
+    layer->bind();
+    layer->enable();
+    draw_quad(*layer);
+    layer->disable();
+    layer->unbind();
+    pop_screen_matrices();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env_mode);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    layer.reset();
 }
 
 // Multiplies the frame by the blurred mask: unchanged where it is white,

@@ -42,6 +42,8 @@ public:
     // millisecond of show time.
     void draw_arrow();
     void draw_cubes();
+    // The backdrop's orange bands at show time e (milliseconds).
+    void draw_bands(float e);
 
     iMesh* backplate_horiz;
     iMesh* backplate_vert;
