@@ -15,7 +15,9 @@
 // eye (the near plane is 0.1) and passing behind it. It is one sheet (the
 // shader lights both faces), its ribs run along it so their highlights are
 // lines that slide along the band as it turns, and it is cut into short
-// segments so the interpolated normals carry the highlight smoothly.
+// segments so the interpolated normals carry the highlight smoothly. No
+// finer than that: eight copies of the band sweep past the eye, and on the
+// software renderer each triangle costs more than the pixels it covers.
 //
 // Behind the arcs the scene draws "diagram_overlays.jpg" over the whole
 // frame, repeated, showing one eighth of its width at a time and scrolling
@@ -45,8 +47,8 @@ const float PI = 3.14159265f;
 
 const float ARC_INNER = 66.0f, ARC_OUTER = 77.0f;
 const float ARC_SWEEP_DEGREES = 270.0f;
-const int ARC_SEGMENTS = 216;  // 1.25 degrees each
-const int ARC_ACROSS = 40;     // points across the band
+const int ARC_SEGMENTS = 108; // 2.5 degrees each
+const int ARC_ACROSS = 20;    // quads across the band: four a rib
 const int ARC_RIBS = 5;
 const float RIB_HEIGHT = 0.45f;
 

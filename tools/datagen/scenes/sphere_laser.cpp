@@ -19,7 +19,9 @@
 // - the intro's cube block (about 6 units across once scaled by 4) turns
 //   inside the innermost shell;
 // - the normals point outward from the centre (smooth), as the sphere map
-//   needs them.
+//   needs them;
+// - the bands are one row of quads high and the narrowest gores one column
+//   wide: the same outlines with fewer, fuller triangles.
 // The scene's colour-dodge blend lights the ring layer only where the nest
 // is not black, so the sphere map holds a faint blue haze between its bright
 // streaks. The ring is white on black; the scene draws it as large as twice
@@ -73,6 +75,16 @@ Mesh sphere_patch(float radius, float theta0, float theta1, float phi0, float ph
     return mesh;
 }
 
+// Columns across a gore of the given width (radians). The narrow gores of
+// the outer shell take one: their edges stay where they were, and ten copies
+// of thin strips cost the software renderer per triangle and per partly
+// covered block far more than per pixel. Wider gores keep three, which their
+// sphere-mapped streaks need close to the eye.
+int gore_columns(float width)
+{
+    return width < 0.1f ? 1 : 3;
+}
+
 Mesh shell(const Shell& s)
 {
     Mesh mesh;
@@ -80,10 +92,10 @@ Mesh shell(const Shell& s)
     for (int k = 0; k < s.bands; ++k) {
         const float from = band * float(k), to = from + band * s.duty;
         if (s.meridians)
-            mesh.append(sphere_patch(s.radius, 0.02f, PI - 0.02f, from, to, 24, 3));
+            mesh.append(sphere_patch(s.radius, 0.02f, PI - 0.02f, from, to, 24, gore_columns(band * s.duty)));
         else
             mesh.append(sphere_patch(s.radius, from + band * 0.5f * (1 - s.duty), to + band * 0.5f * (1 - s.duty), 0,
-                                     2.0f * PI, 2, 48));
+                                     2.0f * PI, 1, 48));
     }
     return mesh;
 }

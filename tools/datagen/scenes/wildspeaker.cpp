@@ -344,26 +344,6 @@ Mesh corridor_segment()
     const int cells = int(SEGMENT_LENGTH / CELL_LENGTH);
     Mesh mesh;
 
-    // Dark backing behind the panels: it shows in their seams.
-    mesh.use_material(material_colour("wildspeaker_corridor_seam", {0.25f, 0.26f, 0.3f}));
-    const float back_r = CORRIDOR_APOTHEM + PANEL_THICKNESS; // its inner face right behind the panels
-    const float back_width = 2.0f * back_r * std::tan(22.5f * DEG) + 2.0f;
-    for (int k = 0; k < 8; ++k)
-        mesh.append(box({2.0f, SEGMENT_LENGTH, back_width}), on_face(k, back_r + 1.0f, 0.5f * SEGMENT_LENGTH));
-
-    // The hull seen from outside when the corridor tumbles past the eye: no
-    // light reaches it (the segment's light is inside), so it is unlit, a
-    // pale grey with darker ribs, and fogs to white like the rest.
-    const float hull_r = back_r + 3.0f; // against the backing: no dark gap between the layers
-    const float hull_width = 2.0f * hull_r * std::tan(22.5f * DEG) + 2.0f;
-    mesh.use_material(material_unlit("wildspeaker_corridor_hull", {0.72f, 0.74f, 0.78f}));
-    for (int k = 0; k < 8; ++k)
-        mesh.append(box({2.0f, SEGMENT_LENGTH, hull_width}), on_face(k, hull_r, 0.5f * SEGMENT_LENGTH));
-    mesh.use_material(material_unlit("wildspeaker_corridor_hull_rib", {0.42f, 0.44f, 0.48f}));
-    for (int j = 0; j < cells; ++j)
-        for (int k = 0; k < 8; ++k)
-            mesh.append(box({6.0f, RIB_THICKNESS, hull_width + 4.0f}), on_face(k, hull_r + 4.0f, float(j) * CELL_LENGTH));
-
     // White panels, one per face and cell.
     mesh.use_material(material_colour("wildspeaker_corridor_panel", {0.64f, 0.66f, 0.7f}, {0.2f, 0.2f, 0.2f}, 16));
     const float panel_width = 0.5f * face_width;
@@ -393,6 +373,30 @@ Mesh corridor_segment()
         for (int j = 0; j < cells; ++j)
             mesh.append(box({1.5f, 0.6f * CELL_LENGTH, 10.0f}),
                         on_face(k, CORRIDOR_APOTHEM - 0.75f, (float(j) + 0.5f) * CELL_LENGTH));
+
+    // The layers behind the panels come last: drawn after them, only the
+    // seams (and the outside) pass the depth test and get shaded, instead of
+    // the whole wall twice over. Dark backing behind the panels: it shows in
+    // their seams.
+    mesh.use_material(material_colour("wildspeaker_corridor_seam", {0.25f, 0.26f, 0.3f}));
+    const float back_r = CORRIDOR_APOTHEM + PANEL_THICKNESS; // its inner face right behind the panels
+    const float back_width = 2.0f * back_r * std::tan(22.5f * DEG) + 2.0f;
+    for (int k = 0; k < 8; ++k)
+        mesh.append(box({2.0f, SEGMENT_LENGTH, back_width}), on_face(k, back_r + 1.0f, 0.5f * SEGMENT_LENGTH));
+
+    // The hull seen from outside when the corridor tumbles past the eye: no
+    // light reaches it (the segment's light is inside), so it is unlit, a
+    // pale grey with darker ribs, and fogs to white like the rest.
+    const float hull_r = back_r + 3.0f; // against the backing: no dark gap between the layers
+    const float hull_width = 2.0f * hull_r * std::tan(22.5f * DEG) + 2.0f;
+    mesh.use_material(material_unlit("wildspeaker_corridor_hull", {0.72f, 0.74f, 0.78f}));
+    for (int k = 0; k < 8; ++k)
+        mesh.append(box({2.0f, SEGMENT_LENGTH, hull_width}), on_face(k, hull_r, 0.5f * SEGMENT_LENGTH));
+    mesh.use_material(material_unlit("wildspeaker_corridor_hull_rib", {0.42f, 0.44f, 0.48f}));
+    for (int j = 0; j < cells; ++j)
+        for (int k = 0; k < 8; ++k)
+            mesh.append(box({6.0f, RIB_THICKNESS, hull_width + 4.0f}), on_face(k, hull_r + 4.0f, float(j) * CELL_LENGTH));
+
     return mesh;
 }
 
