@@ -419,3 +419,60 @@ TEST_F(ParticleRendering, immediate_render_fades_points_with_their_life)
     EXPECT_EQ(255, at(p, 3, 3)[0]);
     EXPECT_NEAR(128, at(p, 9, 3)[0], 1);
 }
+
+TEST_F(ParticleRendering, smooth_point_sprites_darken_the_pixels_smooth_points_do_and_leave_square_points_alone)
+{
+    // Points of 4, 3.24 and 2 pixels on a grid, each at its own sub-pixel
+    // offset (steps of 1/7 and 1/11 pixel, some on centres), scaling white
+    // by 1 - 0.3 coverage as the particles scene does.
+    CSmoothPointSprites sprites;
+    ASSERT_TRUE(sprites.init());
+    glPushAttrib(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_ALPHA);
+    glClearColor(1, 1, 1, 1);
+    glColor4f(1, 1, 1, 1);
+    for (float point_size : {10.0f, 8.1f, 5.0f}) {
+        CParticleSystem s;
+        s.init(100, 1.0f, 0.0f, 1.0f, k_no_gravity, point_size);
+        for (uint32_t i = 0; i < 100; ++i) {
+            set_particle(s, i, 4.0f + 6.0f * float(i % 10) + float(i % 7) / 7.0f,
+                         4.0f + 6.0f * float(i / 10) + float(i % 11) / 11.0f, 0.0f);
+            s.set_alive(i);
+        }
+        CPSRendererPointSpr renderer;
+        renderer.init_buffer(s.size());
+        renderer.set_alpha(0.3f);
+        for (bool smooth : {true, false}) {
+            std::vector<uint8_t> frames[2];
+            for (int as_sprites = 0; as_sprites < 2; ++as_sprites) {
+                smooth ? glEnable(GL_POINT_SMOOTH) : glDisable(GL_POINT_SMOOTH);
+                glClear(GL_COLOR_BUFFER_BIT);
+                if (as_sprites)
+                    sprites.begin();
+                renderer.render_points(s, false);
+                if (as_sprites)
+                    sprites.end();
+                frames[as_sprites] = read();
+                GLint program = -1;
+                glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+                EXPECT_EQ(0, program);
+                EXPECT_FALSE(glIsEnabled(GL_POINT_SPRITE));
+            }
+            // The same pixels, to within one step of rounding; square
+            // points are left to the fixed pipeline, byte for byte.
+            int darkened = 0, elsewhere = 0, worst = 0;
+            for (size_t i = 0; i < frames[0].size(); ++i) {
+                darkened += frames[0][i] < 255;
+                elsewhere += (frames[0][i] < 255) != (frames[1][i] < 255);
+                worst = std::max(worst, std::abs(int(frames[0][i]) - int(frames[1][i])));
+            }
+            EXPECT_GT(darkened, 4 * 100 * 3) << point_size;
+            EXPECT_EQ(0, elsewhere) << point_size;
+            EXPECT_GE(smooth ? 1 : 0, worst) << point_size;
+        }
+    }
+    glPopAttrib();
+    glColor4f(1, 1, 1, 1);
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}

@@ -320,6 +320,10 @@ TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices
             blend_pass.blend(mode, *quarter, *other, *full);
             GlState::now().expect_same(quad2_before, "blend " + std::to_string(mode), false);
         }
+        if (setting.shader == std::string("null_shader")) { // the copy draws with no shader bound
+            copy_exact(*quarter);
+            GlState::now().expect_same(quad2_before, "copy_exact", false);
+        }
 
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
@@ -328,6 +332,33 @@ TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices
         glPopAttrib();
     }
     testing::internal::GetCapturedStdout();
+}
+
+TEST_F(Post, copy_exact_puts_every_texel_on_the_pixel_under_it_and_keeps_the_targets_filter)
+{
+    cTmpRenderTarget quarter = manager->get_tmp_rt(RTT_QUATER, false);
+    const int w = int(quarter->width), h = int(quarter->height);
+    const std::vector<uint8_t> picture = coordinate_picture(w, h);
+    quarter->bind();
+    glTexSubImage2D(GL_TEXTURE_RECTANGLE_ARB, 0, 0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, picture.data());
+    quarter->unbind(); // so that no attribute pop brings the filter back
+    OffscreenTarget out(w, h);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND); // not used by the copy
+    copy_exact(*quarter);
+    glDisable(GL_BLEND);
+    const std::vector<uint8_t> copied = out.read();
+    int wrong = 0;
+    for (int i = 0; i < w * h; ++i)
+        for (int c = 0; c < 3; ++c)
+            wrong += copied[4 * i + c] != picture[3 * i + c];
+    EXPECT_EQ(0, wrong);
+    quarter->bind();
+    GLint filter = 0;
+    glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filter);
+    EXPECT_EQ(GL_LINEAR, filter);
+    quarter->unbind();
 }
 
 // A broken GL must not pass as skipped tests: with a display named where no

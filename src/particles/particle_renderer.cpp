@@ -130,3 +130,83 @@ void CPSRendererPointSpr::render_points(const CParticleSystem& system, bool reus
     glDepthMask(depth_mask);
     glPopAttrib();
 }
+
+
+// --- smooth point sprites -------------------------------------------------------
+
+namespace {
+
+// gl_PointCoord runs 0..1 across the sprite, so t = 2 pc - 1 runs -1..1 and
+// a pixel is 2 dFdx(pc.x) = 1 / r of it. llvmpipe's smooth points discard
+// the pixels whose centres lie outside the circle (d = |t|^2 > 1) and scale
+// alpha by (1 - d) / (1 - k) inside k = (1 - 1 / r)^2, where that factor
+// reaches above 1, and by 1 between k and the edge: the centre is stronger
+// than the rim. The same arithmetic here gives the same bytes.
+const char* const SMOOTH_POINT_SOURCE = "#version 120\n"
+                                        "void main()\n"
+                                        "{\n"
+                                        "    vec2 t = gl_PointCoord * 2.0 - 1.0;\n"
+                                        "    float d = dot(t, t);\n"
+                                        "    if (d > 1.0)\n"
+                                        "        discard;\n"
+                                        "    float q = abs(dFdx(gl_PointCoord.x)) * 2.0;\n"
+                                        "    float k = 1.0 - 2.0 * q + q * q;\n"
+                                        "    float coverage = d <= k ? (1.0 - d) * (1.0 / (1.0 - k)) : 1.0;\n"
+                                        "    gl_FragColor = vec4(gl_Color.rgb, gl_Color.a * coverage);\n"
+                                        "}\n";
+
+} // namespace
+
+CSmoothPointSprites::CSmoothPointSprites() : program(0), active(false) {}
+
+CSmoothPointSprites::~CSmoothPointSprites()
+{
+    if (program) {
+        glDeleteProgram(program);
+        program = 0;
+    }
+}
+
+bool CSmoothPointSprites::init()
+{
+    if (program)
+        return true;
+    const char* source = SMOOTH_POINT_SOURCE;
+    GLuint id = glCreateShaderProgramv(GL_FRAGMENT_SHADER, 1, &source);
+    GLint linked = GL_FALSE;
+    if (id)
+        glGetProgramiv(id, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        std::cerr << "## ERROR: CSmoothPointSprites::init: the smooth point program was refused, points stay as "
+                     "they are"
+                  << std::endl;
+        if (id)
+            glDeleteProgram(id);
+        return false;
+    }
+    program = id;
+    return true;
+}
+
+void CSmoothPointSprites::begin()
+{
+    // Only points the program draws alike: smooth, not already sprites,
+    // untextured and unfogged, with no program of the caller's in use.
+    GLint in_use = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &in_use);
+    active = program && !in_use && glIsEnabled(GL_POINT_SMOOTH) && !glIsEnabled(GL_POINT_SPRITE) &&
+             !glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_TEXTURE_RECTANGLE_ARB) && !glIsEnabled(GL_FOG);
+    if (!active)
+        return;
+    glEnable(GL_POINT_SPRITE);
+    glUseProgram(program);
+}
+
+void CSmoothPointSprites::end()
+{
+    if (!active)
+        return;
+    glUseProgram(0);
+    glDisable(GL_POINT_SPRITE);
+    active = false;
+}

@@ -52,3 +52,36 @@ private:
     uint32_t capacity; // points, from init_buffer
     bool map_failure_reported; // the mapping error is written once
 };
+
+// Smooth (antialiased) points drawn as point sprites. A fragment program
+// gives each pixel of the square sprite the coverage a smooth point of the
+// same size gets from llvmpipe: full within (1 - 1 / r)^2 of the centre in
+// units of the radius r squared, falling linearly with the squared distance
+// to nothing at the edge, none outside, as alpha times the colour's alpha.
+// llvmpipe builds that point out of two triangles per point in its vertex
+// pipeline; as a sprite it costs a fraction. The vertex stage stays
+// fixed-function, so render_points' size attenuation holds. For points
+// without texturing or fog.
+class CSmoothPointSprites
+{
+public:
+    CSmoothPointSprites();
+    // Deletes the program.
+    ~CSmoothPointSprites();
+    // Makes the program (once; later calls keep it). False when the driver
+    // refuses it: begin and end then leave points as they are.
+    bool init();
+    // Where the current state draws smooth points (point smoothing on, point
+    // sprites, texturing, fog and programs off), puts the program in use and
+    // turns point sprites on; otherwise changes nothing.
+    void begin();
+    // Undoes what begin did.
+    void end();
+
+    CSmoothPointSprites(const CSmoothPointSprites&) = delete;
+    CSmoothPointSprites& operator=(const CSmoothPointSprites&) = delete;
+
+private:
+    GLuint program;
+    bool active; // begin took the points over
+};

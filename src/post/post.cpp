@@ -108,6 +108,34 @@ void draw_quad2(const iRenderTarget& a, const iRenderTarget& b)
     glPopAttrib();
 }
 
+void copy_exact(cRenderTarget_fbo& t)
+{
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_ALPHA_TEST, GL_FOG, GL_CULL_FACE, GL_TEXTURE_2D})
+        glDisable(cap);
+    glDepthMask(GL_FALSE);
+    glActiveTextureARB(GL_TEXTURE0);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    push_screen_matrices();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    t.bind();
+    t.enable();
+    // The target's own filters are linear (the passes sample between
+    // texels); the copy takes each texel as it is.
+    GLint filters[2] = {GL_LINEAR, GL_LINEAR};
+    glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, &filters[0]);
+    glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filters[1]);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    draw_quad(t);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filters[0]);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filters[1]);
+    t.disable();
+    t.unbind();
+    pop_screen_matrices();
+    glPopAttrib();
+}
+
 // --- levels, blur, colour dodge ------------------------------------------------------
 
 void cPostLevels::init()

@@ -21,6 +21,14 @@ void draw_quad(const iRenderTarget& t);
 // writes. Blending is left as the caller set it.
 void draw_quad2(const iRenderTarget& a, const iRenderTarget& b);
 
+// t's whole image onto the current framebuffer's viewport texel for texel:
+// nearest sampling, replace, no blending, depth test or writes, lighting,
+// fog or culling, so every pixel gets exactly the texel under it (t must
+// match the viewport's size). Draws with the fixed-function pipeline: call
+// it with no shader bound. Every state it changes is restored; leaves the
+// modelview matrix mode current.
+void copy_exact(cRenderTarget_fbo& t);
+
 // Bright-pass: src through "levels_shader" into dst.
 class cPostLevels
 {

@@ -146,6 +146,7 @@ void cSceneParticleSpeaker::load()
         .pass([this] {
             reset_particles();
             renderer.init_buffer(PARTICLE_COUNT);
+            sprites.init();
             CParticleEmitterCircle* circle = new CParticleEmitterCircle();
             delete emitter;
             emitter = circle;
@@ -343,7 +344,9 @@ void cSceneParticleSpeaker::draw_particles()
 
     glColor4f(0.2f, 0.5f, 1.0f, 1.0f);
     renderer.set_alpha(ps_particle_alpha(event_age(clock, beat_time)));
+    sprites.begin();
     renderer.render_points(particles, false);
+    sprites.end();
 
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env_mode);
     glPopAttrib();
@@ -373,7 +376,10 @@ void cSceneParticleSpeaker::draw_beat_overlay()
     glEnable(overlay_texture->target);
     const float g = ps_overlay_grey(event_age(clock, beat_time));
     glColor3f(g, g, g);
-    draw_unit_square_textured();
+    // Black adds nothing under this blend: from 200 ms after a beat the
+    // frame stays as it is without a full-screen pass.
+    if (g > 0.0f)
+        draw_unit_square_textured();
 
     pop_screen_matrices();
     glMatrixMode(GL_TEXTURE);

@@ -4,6 +4,8 @@
 #include "core/gl_ext.h"
 #include "core/screen.h"
 #include "platform/platform.h"
+#include "post/post.h"
+#include "rendertargets/rendertarget_manager.h"
 #include "scenes/scene_common.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "textures/texture_manager.h"
@@ -117,6 +119,7 @@ void cSceneParticles::load()
         .pass([this] {
             reset_particles();
             renderer.init_buffer(PARTICLES_COUNT);
+            sprites.init();
             // A strip 0.2 wide in x and 20 long in z on the ground plane.
             const float origin[3] = {0.0f, 0.0f, 0.0f};
             const float u[3] = {0.2f, 0.0f, 0.0f};
@@ -206,6 +209,12 @@ void cSceneParticles::step_particles()
 void cSceneParticles::draw()
 {
     get_shader_container()->unbind();
+    // Multisampling is off throughout the scene, so each sample of a window
+    // pixel would get the same value: the frame is drawn single-sampled and
+    // copied to the window, the same picture for a quarter of the work per
+    // pixel. The grid covers the whole target, so it needs no clear.
+    cTmpRenderTarget frame = get_rendertarget_manager()->get_tmp_rt(RTT_FULL, true);
+    frame->begin();
     draw_background();
 
     const cDisplay* display = get_display();
@@ -217,6 +226,9 @@ void cSceneParticles::draw()
     gluLookAt(50.0, 20.0, 50.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
     glRotatef(static_cast<float>(scene_time(clock)) * CLOUD_TURN_PER_MS, 0.5f, 0.5f, 0.0f);
     draw_particles();
+
+    frame->end();
+    copy_exact(*frame);
 }
 
 void cSceneParticles::draw_particles()
@@ -234,11 +246,13 @@ void cSceneParticles::draw_particles()
 
     const float darkness = particles_beat_darkness(event_age(clock, beat_time));
     renderer.set_alpha(particles_point_alpha(darkness, crt_rand()));
+    sprites.begin();
     renderer.render_points(particles, false);
     for (int i = 0; i < CLOUD_EXTRA_COPIES; ++i) {
         glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
         renderer.render_points(particles, true);
     }
+    sprites.end();
 
     glPopAttrib();
     glPopMatrix();
