@@ -314,6 +314,10 @@ TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices
         GlState::now().expect_same(before, "blur", false);
         dodge.color_dodge(*full, *quarter);
         GlState::now().expect_same(quad2_before, "color_dodge", false);
+        full->bind(); // read texel for texel, then linear again for the passes that stretch it
+        GLint filter = 0;
+        glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, &filter);
+        EXPECT_EQ(GL_LINEAR, filter);
         glow.glow(*full);
         GlState::now().expect_same(quad2_before, "glow", false);
         for (int mode : {0, 1, 2, 3}) {

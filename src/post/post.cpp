@@ -11,6 +11,7 @@
 #include "shaders/cShdPostAdd.h"
 #include "shaders/cShdPostColDodge.h"
 #include "shaders/cShdPostLin.h"
+#include <optional>
 
 namespace {
 
@@ -108,6 +109,79 @@ void draw_quad2(const iRenderTarget& a, const iRenderTarget& b)
     glPopAttrib();
 }
 
+namespace {
+
+// While alive, the rectangle texture bound to the given unit is sampled
+// nearest; the filters it had come back afterwards. Passes that read every
+// texel at its centre get the same values as with the targets' linear
+// filters, for a quarter of the texel reads.
+class cNearestTexels
+{
+public:
+    explicit cNearestTexels(GLenum unit = GL_TEXTURE0) : unit(unit)
+    {
+        GLint active = GL_TEXTURE0;
+        glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+        glActiveTextureARB(unit);
+        glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, &filters[0]);
+        glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filters[1]);
+        glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &texture);
+        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glActiveTextureARB(GLenum(active));
+    }
+    ~cNearestTexels()
+    {
+        GLint active = GL_TEXTURE0;
+        glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+        glActiveTextureARB(unit);
+        GLint bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &bound);
+        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, GLuint(texture));
+        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filters[0]);
+        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filters[1]);
+        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, GLuint(bound));
+        glActiveTextureARB(GLenum(active));
+    }
+    cNearestTexels(const cNearestTexels&) = delete;
+    cNearestTexels& operator=(const cNearestTexels&) = delete;
+
+private:
+    GLenum unit;
+    GLint filters[2] = {GL_LINEAR, GL_LINEAR};
+    GLint texture = 0;
+};
+
+// Whether a screen quad over the viewport puts each of t's texels on one pixel.
+bool covers_viewport_exactly(const cRenderTarget_fbo& t)
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    return uint32_t(viewport[2]) == t.width && uint32_t(viewport[3]) == t.height;
+}
+
+} // namespace
+
+void draw_quad_texels(const cRenderTarget_fbo& t)
+{
+    if (!covers_viewport_exactly(t)) {
+        draw_quad(t);
+        return;
+    }
+    cNearestTexels nearest(GL_TEXTURE0);
+    draw_quad(t);
+}
+
+void draw_quad2_texels(const cRenderTarget_fbo& a, const cRenderTarget_fbo& b)
+{
+    std::optional<cNearestTexels> nearest_a, nearest_b;
+    if (covers_viewport_exactly(a))
+        nearest_a.emplace(GL_TEXTURE0);
+    if (covers_viewport_exactly(b))
+        nearest_b.emplace(GL_TEXTURE1);
+    draw_quad2(a, b);
+}
+
 void copy_exact(cRenderTarget_fbo& t)
 {
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -120,16 +194,7 @@ void copy_exact(cRenderTarget_fbo& t)
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     t.bind();
     t.enable();
-    // The target's own filters are linear (the passes sample between
-    // texels); the copy takes each texel as it is.
-    GLint filters[2] = {GL_LINEAR, GL_LINEAR};
-    glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, &filters[0]);
-    glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filters[1]);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    draw_quad(t);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filters[0]);
-    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filters[1]);
+    draw_quad_texels(t);
     t.disable();
     t.unbind();
     pop_screen_matrices();
@@ -220,7 +285,8 @@ void cPostColorDodge::color_dodge(cRenderTarget_fbo& a, cRenderTarget_fbo& b)
     b.enable();
     shaders->push_shader();
     shaders->bind("color_dodge_shader");
-    draw_quad2(a, b);
+    // The image is read texel for texel; the glow is stretched.
+    draw_quad2_texels(a, b);
     shaders->pop_shader();
     glActiveTextureARB(GL_TEXTURE1);
     b.unbind();
@@ -288,7 +354,7 @@ void cPostBlend::blend(int mode, cRenderTarget_fbo& a, cRenderTarget_fbo& b, cRe
     glActiveTextureARB(GL_TEXTURE1);
     b.bind();
     b.enable();
-    draw_quad2(a, b);
+    draw_quad2_texels(a, b);
     glActiveTextureARB(GL_TEXTURE1);
     b.disable();
     glActiveTextureARB(GL_TEXTURE0);

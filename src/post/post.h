@@ -21,6 +21,13 @@ void draw_quad(const iRenderTarget& t);
 // writes. Blending is left as the caller set it.
 void draw_quad2(const iRenderTarget& a, const iRenderTarget& b);
 
+// As draw_quad and draw_quad2, for the targets bound on units 0 and 1: a
+// target of the viewport's size is sampled nearest while the quad is drawn
+// (each pixel's centre lies on a texel's centre, so linear filtering would
+// give the same values for four times the reads); its filters are restored.
+void draw_quad_texels(const cRenderTarget_fbo& t);
+void draw_quad2_texels(const cRenderTarget_fbo& a, const cRenderTarget_fbo& b);
+
 // t's whole image onto the current framebuffer's viewport texel for texel:
 // nearest sampling, replace, no blending, depth test or writes, lighting,
 // fog or culling, so every pixel gets exactly the texel under it (t must

@@ -316,7 +316,7 @@ void cSceneIntro::draw_bands(float e)
     glActiveTextureARB(GL_TEXTURE0);
     layer->bind();
     layer->enable();
-    draw_quad(*layer);
+    draw_quad_texels(*layer);
     layer->disable();
     layer->unbind();
     pop_screen_matrices();
@@ -349,7 +349,7 @@ void cSceneIntro::apply_halo()
     glActiveTextureARB(GL_TEXTURE0);
     halo_target->bind();
     halo_target->enable();
-    draw_quad(*halo_target);
+    draw_quad_texels(*halo_target);
     halo_target->unbind();
     halo_target->disable();
     pop_screen_matrices();

@@ -235,7 +235,7 @@ void cSceneWomanBox::show_target(cRenderTarget_fbo& t)
         glActiveTextureARB(GL_TEXTURE0_ARB);
         t.bind();
         t.enable();
-        draw_quad(t);
+        draw_quad_texels(t);
         t.unbind();
         t.disable();
     });
