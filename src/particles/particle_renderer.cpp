@@ -131,7 +131,6 @@ void CPSRendererPointSpr::render_points(const CParticleSystem& system, bool reus
     glPopAttrib();
 }
 
-
 // --- smooth point sprites -------------------------------------------------------
 
 namespace {

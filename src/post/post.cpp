@@ -118,7 +118,7 @@ namespace {
 class cNearestTexels
 {
 public:
-    explicit cNearestTexels(GLenum unit = GL_TEXTURE0) : unit(unit)
+    explicit cNearestTexels(GLenum unit) : unit(unit)
     {
         GLint active = GL_TEXTURE0;
         glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);

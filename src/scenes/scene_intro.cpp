@@ -349,7 +349,7 @@ void cSceneIntro::apply_halo()
     glActiveTextureARB(GL_TEXTURE0);
     halo_target->bind();
     halo_target->enable();
-    draw_quad_texels(*halo_target);
+    draw_quad(*halo_target);
     halo_target->unbind();
     halo_target->disable();
     pop_screen_matrices();

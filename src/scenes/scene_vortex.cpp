@@ -310,14 +310,14 @@ void cSceneVortex::crossfade(cRenderTarget_fbo& a, cRenderTarget_fbo& b, float x
     a.bind();
     a.enable();
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f - x);
-    draw_quad_texels(a);
+    draw_quad(a);
     a.unbind();
     a.disable();
 
     b.bind();
     b.enable();
     glColor4f(1.0f, 1.0f, 1.0f, x);
-    draw_quad_texels(b);
+    draw_quad(b);
     b.disable();
     b.unbind();
 

@@ -235,7 +235,7 @@ void cSceneWomanBox::show_target(cRenderTarget_fbo& t)
         glActiveTextureARB(GL_TEXTURE0_ARB);
         t.bind();
         t.enable();
-        draw_quad_texels(t);
+        draw_quad(t);
         t.unbind();
         t.disable();
     });
