@@ -63,8 +63,15 @@ const float SOCKET_DEGREES = 10.0f; // angular radius of a socket
 const float SOCKET_DEPTH = 1.5f;    // the socket's floor lies this far below the shell
 // Open slits of the shell, latitude bands in degrees, clear of the sockets.
 const float SLITS[4][2] = {{14.0f, 18.0f}, {74.0f, 78.0f}, {-18.0f, -14.0f}, {-78.0f, -74.0f}};
-const int SHELL_SLICES = 144;      // 2.5 degrees
+// The ball is small on screen (under 300 pixels across at its closest) and
+// every triangle of it costs the software renderer as much as a pixel
+// hundreds of times over: the tessellations below are the coarsest that keep
+// its outline and its sockets' rims smooth there.
+const int SHELL_SLICES = 72;       // 5 degrees
 const float SHELL_STEP_DEG = 2.0f; // latitude step; the slits' edges lie on it
+const int INSIDE_SLICES = 36;      // the dark inside, seen only through the slits
+const float INSIDE_STEP_DEG = 4.0f;
+const int SPEAKER_SLICES = 24;
 const float INNER_SPHERE_RADIUS = 29.0f;
 
 // The beam: from the speaker's face out along the axis.
@@ -125,9 +132,9 @@ float shell_radius(Vec3 d, const std::vector<Vec3>& axes)
 
 // Latitude band [lat0, lat1] of a sphere at radius(d), facing out (or in).
 void spherical_band(Mesh& mesh, float lat0, float lat1, int slices, const std::function<float(Vec3)>& radius,
-                    bool inward)
+                    bool inward, float step_deg = SHELL_STEP_DEG)
 {
-    const int stacks = std::max(1, int(std::lround((lat1 - lat0) / SHELL_STEP_DEG)));
+    const int stacks = std::max(1, int(std::lround((lat1 - lat0) / step_deg)));
     const uint32_t first = uint32_t(mesh.vertex_count());
     for (int j = 0; j <= stacks; ++j)
         for (int i = 0; i <= slices; ++i) {
@@ -182,7 +189,9 @@ Mesh ball_shell()
 
     Mesh inside;
     inside.use_material(material_colour("wildspeaker_shell_inside", {0.1f, 0.11f, 0.15f}, {0.2f, 0.2f, 0.25f}, 8.0f));
-    spherical_band(inside, -90.0f, 90.0f, 72, [](Vec3) { return BALL_RADIUS - SHELL_THICKNESS; }, true);
+    spherical_band(
+        inside, -90.0f, 90.0f, INSIDE_SLICES, [](Vec3) { return BALL_RADIUS - SHELL_THICKNESS; }, true,
+        INSIDE_STEP_DEG);
     for (const auto& s : SLITS) {
         slit_wall(inside, s[0], true, SHELL_SLICES);
         slit_wall(inside, s[1], false, SHELL_SLICES);
@@ -200,11 +209,11 @@ Mesh internal_additive()
     const float r = BALL_RADIUS - SHELL_THICKNESS - 1.2f;
     for (const auto& s : SLITS) {
         const float lat = 0.5f * (s[0] + s[1]) * DEG;
-        mesh.append(torus(r * std::cos(lat), 0.8f, 96, 8), Mat4::translate({0, r * std::sin(lat), 0}));
+        mesh.append(torus(r * std::cos(lat), 0.8f, 48, 8), Mat4::translate({0, r * std::sin(lat), 0}));
     }
     const Mat4 circles[3] = {Mat4(), Mat4::rotate_x(90.0f), Mat4::rotate_z(90.0f) * Mat4::rotate_x(45.0f)};
     for (const Mat4& m : circles)
-        mesh.append(torus(INNER_SPHERE_RADIUS + 1.5f, 0.35f, 96, 6), m);
+        mesh.append(torus(INNER_SPHERE_RADIUS + 1.5f, 0.35f, 48, 6), m);
     for (int i = 0; i < WILD_SPEAKER_LIGHT_COUNT; ++i) {
         if (i == 28)
             continue; // the socket of row 27
@@ -218,7 +227,7 @@ Mesh inner_sphere()
 {
     Mesh mesh;
     mesh.use_material(material_colour("wildspeaker_core", {0.3f, 0.3f, 0.4f}));
-    mesh.append(sphere(INNER_SPHERE_RADIUS, 64, 32));
+    mesh.append(sphere(INNER_SPHERE_RADIUS, 32, 16));
     return mesh;
 }
 
@@ -268,7 +277,7 @@ Mesh speaker()
     const SpeakerProfile profile = speaker_profile();
     Mesh mesh;
     mesh.use_material(material_clamped_map("wildspeaker_speaker", SPEAKER_FACE));
-    mesh.append(lathe(profile.points, 48));
+    mesh.append(lathe(profile.points, SPEAKER_SLICES));
     return mesh;
 }
 
