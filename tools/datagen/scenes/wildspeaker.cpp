@@ -63,10 +63,10 @@ const float SOCKET_DEGREES = 10.0f; // angular radius of a socket
 const float SOCKET_DEPTH = 1.5f;    // the socket's floor lies this far below the shell
 // Open slits of the shell, latitude bands in degrees, clear of the sockets.
 const float SLITS[4][2] = {{14.0f, 18.0f}, {74.0f, 78.0f}, {-18.0f, -14.0f}, {-78.0f, -74.0f}};
-// The ball is small on screen (under 300 pixels across at its closest) and
-// every triangle of it costs the software renderer as much as a pixel
-// hundreds of times over: the tessellations below are the coarsest that keep
-// its outline and its sockets' rims smooth there.
+// The ball is small on screen (about 400 pixels across at its closest), and
+// the software renderer pays far more for each of its triangles than for
+// the few pixels one covers: the tessellations below are the coarsest that
+// keep its outline and its sockets' rims smooth there.
 const int SHELL_SLICES = 72;       // 5 degrees
 const float SHELL_STEP_DEG = 2.0f; // latitude step; the slits' edges lie on it
 const int INSIDE_SLICES = 36;      // the dark inside, seen only through the slits
