@@ -90,6 +90,37 @@ Mesh box_between(Vec3 lo, Vec3 hi)
     return m;
 }
 
+// A lit line between two corners, as two planes crossing on its axis, each
+// twice as wide as the box between the corners is across. Drawn additively
+// with no depth test, that box would cover its outline twice (a face at the
+// front and one at the back, lit alike under two-sided lighting); a plane
+// twice as wide covers it once, so the two planes add the same light for
+// each face the box shows, for half the triangles (the box's end faces,
+// no wider than the line, are left out). Thin and many, the lines cost the
+// software renderer per triangle and per block of pixels they touch, not
+// per pixel lit.
+void line_between(Mesh& m, Vec3 lo, Vec3 hi)
+{
+    const Vec3 size = hi - lo, c = (lo + hi) * 0.5f;
+    const float extent[3] = {size.x, size.y, size.z};
+    const int axis = size.x >= size.y && size.x >= size.z ? 0 : (size.y >= size.z ? 1 : 2);
+    const Vec3 unit[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    const Vec3 along = unit[axis] * (extent[axis] * 0.5f);
+    for (int k = 1; k <= 2; ++k) {
+        const int normal_axis = (axis + k) % 3, width_axis = (axis + 3 - k) % 3;
+        const Vec3 n = unit[normal_axis];
+        // cross(along, n) x along points along n: the corners below run
+        // counter-clockwise seen from the side the normal points to.
+        const Vec3 u = normalize(cross(along, n)) * extent[width_axis];
+        const uint32_t first = uint32_t(m.vertex_count());
+        m.add_vertex(c - u - along, n, {0, 0});
+        m.add_vertex(c + u - along, n, {1, 0});
+        m.add_vertex(c + u + along, n, {1, 1});
+        m.add_vertex(c - u + along, n, {0, 1});
+        m.add_quad(first, first + 1, first + 2, first + 3);
+    }
+}
+
 // A flat strip on the ground (facing up) from a to b, width wide.
 void ground_strip(Mesh& m, Vec2 a, Vec2 b, float width, float lift = 0.05f)
 {
@@ -152,11 +183,11 @@ void add_tier(Mesh& facade, Mesh& floor_bands, Mesh& roof, Mesh& edges, const Ti
 
     const float h = TRIM * 0.5f;
     for (const Vec2& p : c)
-        edges.append(box_between({p.x - h, t.y0, p.y - h}, {p.x + h, t.y1 + h, p.y + h}));
-    edges.append(box_between({t.x0 - h, t.y1 - h, t.z0 - h}, {t.x1 + h, t.y1 + h, t.z0 + h}));
-    edges.append(box_between({t.x0 - h, t.y1 - h, t.z1 - h}, {t.x1 + h, t.y1 + h, t.z1 + h}));
-    edges.append(box_between({t.x0 - h, t.y1 - h, t.z0 - h}, {t.x0 + h, t.y1 + h, t.z1 + h}));
-    edges.append(box_between({t.x1 - h, t.y1 - h, t.z0 - h}, {t.x1 + h, t.y1 + h, t.z1 + h}));
+        line_between(edges, {p.x - h, t.y0, p.y - h}, {p.x + h, t.y1 + h, p.y + h});
+    line_between(edges, {t.x0 - h, t.y1 - h, t.z0 - h}, {t.x1 + h, t.y1 + h, t.z0 + h});
+    line_between(edges, {t.x0 - h, t.y1 - h, t.z1 - h}, {t.x1 + h, t.y1 + h, t.z1 + h});
+    line_between(edges, {t.x0 - h, t.y1 - h, t.z0 - h}, {t.x0 + h, t.y1 + h, t.z1 + h});
+    line_between(edges, {t.x1 - h, t.y1 - h, t.z0 - h}, {t.x1 + h, t.y1 + h, t.z1 + h});
 }
 
 struct Parts
@@ -181,9 +212,9 @@ void building(Parts& p, Rng& rng, float x0, float z0, float x1, float z1, float 
     if (h > 50 || rng.uniform() < 0.3f) {
         // Antenna: a mast of lit line with a red beacon on its tip.
         const float mast = rng.uniform(10.0f, 26.0f);
-        p.edges.append(box_between({cx - 0.25f, t.y1, cz - 0.25f}, {cx + 0.25f, t.y1 + mast, cz + 0.25f}));
-        p.edges.append(box_between({cx - 2.5f, t.y1 + mast * 0.6f, cz - 0.15f},
-                                   {cx + 2.5f, t.y1 + mast * 0.6f + 0.3f, cz + 0.15f}));
+        line_between(p.edges, {cx - 0.25f, t.y1, cz - 0.25f}, {cx + 0.25f, t.y1 + mast, cz + 0.25f});
+        line_between(p.edges, {cx - 2.5f, t.y1 + mast * 0.6f, cz - 0.15f},
+                                   {cx + 2.5f, t.y1 + mast * 0.6f + 0.3f, cz + 0.15f});
         p.beacon.append(box_between({cx - 0.8f, t.y1 + mast, cz - 0.8f}, {cx + 0.8f, t.y1 + mast + 1.6f, cz + 0.8f}));
     } else {
         // A machine room on the roof.
@@ -262,7 +293,7 @@ void streets(Parts& p)
     for (float s = 20.0f; s < BLOCK - 10.0f; s += 20.0f)
         for (Vec2 at : {Vec2{STREET_HALF - 1.0f, s}, Vec2{s, STREET_HALF - 1.0f}, Vec2{BLOCK - STREET_HALF + 1.0f, s},
                         Vec2{s, BLOCK - STREET_HALF + 1.0f}}) {
-            p.edges.append(box_between({at.x - 0.15f, GROUND, at.y - 0.15f}, {at.x + 0.15f, GROUND + 7.0f, at.y + 0.15f}));
+            line_between(p.edges, {at.x - 0.15f, GROUND, at.y - 0.15f}, {at.x + 0.15f, GROUND + 7.0f, at.y + 0.15f});
             p.lamp.append(box_between({at.x - 0.6f, GROUND + 7.0f, at.y - 0.6f}, {at.x + 0.6f, GROUND + 7.6f, at.y + 0.6f}));
         }
 }
