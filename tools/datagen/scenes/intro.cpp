@@ -122,14 +122,30 @@ Mesh backplate_vert()
 
 // A flat quad in the plane z from (x0, y0) to (x1, y1), facing +z, with
 // texture coordinates (u0, 0) to (u1, 1).
-void add_flat_quad(Mesh& mesh, float x0, float y0, float x1, float y1, float z, float u0, float u1)
+void add_flat_quad(Mesh& mesh, float x0, float y0, float x1, float y1, float z, float u0, float u1, float v0 = 0,
+                   float v1 = 1)
 {
     const Vec3 n = {0, 0, 1};
-    uint32_t a = mesh.add_vertex({x0, y0, z}, n, {u0, 0});
-    uint32_t b = mesh.add_vertex({x1, y0, z}, n, {u1, 0});
-    uint32_t c = mesh.add_vertex({x1, y1, z}, n, {u1, 1});
-    uint32_t d = mesh.add_vertex({x0, y1, z}, n, {u0, 1});
+    uint32_t a = mesh.add_vertex({x0, y0, z}, n, {u0, v0});
+    uint32_t b = mesh.add_vertex({x1, y0, z}, n, {u1, v0});
+    uint32_t c = mesh.add_vertex({x1, y1, z}, n, {u1, v1});
+    uint32_t d = mesh.add_vertex({x0, y1, z}, n, {u0, v1});
     mesh.add_quad(a, b, c, d);
+}
+
+// Below this fraction of the way across from either edge, the glow texture
+// is under 3 of 255, which the bands' alpha (at most 0.12) brings to
+// nothing: a segment leaves those strips out. Each band layer covers much
+// of the frame, 28 times over, and the renderer pays per pixel drawn, lit
+// or not.
+const float BAND_DARK_EDGE = 0.09f;
+
+// A segment of a band from x0 to x1, the glow texture across its height,
+// without the texture's dark edges.
+void band_segment(Mesh& mesh, float x0, float x1, float y, float height, float z)
+{
+    const float e = BAND_DARK_EDGE;
+    add_flat_quad(mesh, x0, y - height * (0.5f - e), x1, y + height * (0.5f - e), z, 0, 1, e, 1 - e);
 }
 
 // One column of horizontal bands: glowing segments of several lengths on a
@@ -153,9 +169,9 @@ Mesh backplate_horiz()
         while (x < half - 1.0f) {
             float len = rng.uniform(6.0f, 30.0f);
             float end = std::fmin(x + len, half);
-            add_flat_quad(mesh, x, row.y - row.height * 0.5f, end, row.y + row.height * 0.5f, 0, 0, 1);
+            band_segment(mesh, x, end, row.y, row.height, 0);
             // A thinner copy over the middle doubles the core's light.
-            add_flat_quad(mesh, x, row.y - row.height * 0.2f, end, row.y + row.height * 0.2f, 0.01f, 0, 1);
+            band_segment(mesh, x, end, row.y, row.height * 0.4f, 0.01f);
             x = end + rng.uniform(2.0f, 12.0f);
         }
     }
