@@ -121,7 +121,7 @@ Mesh backplate_vert()
 }
 
 // A flat quad in the plane z from (x0, y0) to (x1, y1), facing +z, with
-// texture coordinates (u0, 0) to (u1, 1).
+// texture coordinates (u0, v0) to (u1, v1).
 void add_flat_quad(Mesh& mesh, float x0, float y0, float x1, float y1, float z, float u0, float u1, float v0 = 0,
                    float v1 = 1)
 {
@@ -150,8 +150,8 @@ void band_segment(Mesh& mesh, float x0, float x1, float y, float height, float z
 
 // One column of horizontal bands: glowing segments of several lengths on a
 // few rows, across exactly BAND_COLUMN_WIDTH in x (the scene draws it 28
-// times, in orange, additively). Each segment shows the whole glow texture,
-// whose ends fade, so segments end softly.
+// times, in orange, additively). Each segment shows the glow texture along
+// its whole length, whose ends fade, so segments end softly.
 Mesh backplate_horiz()
 {
     Mesh mesh;

@@ -214,7 +214,7 @@ void building(Parts& p, Rng& rng, float x0, float z0, float x1, float z1, float 
         const float mast = rng.uniform(10.0f, 26.0f);
         line_between(p.edges, {cx - 0.25f, t.y1, cz - 0.25f}, {cx + 0.25f, t.y1 + mast, cz + 0.25f});
         line_between(p.edges, {cx - 2.5f, t.y1 + mast * 0.6f, cz - 0.15f},
-                                   {cx + 2.5f, t.y1 + mast * 0.6f + 0.3f, cz + 0.15f});
+                     {cx + 2.5f, t.y1 + mast * 0.6f + 0.3f, cz + 0.15f});
         p.beacon.append(box_between({cx - 0.8f, t.y1 + mast, cz - 0.8f}, {cx + 0.8f, t.y1 + mast + 1.6f, cz + 0.8f}));
     } else {
         // A machine room on the roof.
