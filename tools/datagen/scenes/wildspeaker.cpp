@@ -45,6 +45,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -347,30 +348,41 @@ Mat4 on_face(int k, float r, float y)
     return Mat4::rotate_y(45.0f * float(k)) * Mat4::translate({r, y, 0});
 }
 
+// A box of size (radial, along, across) for on_face without its face
+// towards the axis. That face lies against the layer inside it, so it is
+// never seen, yet the renderer would depth-test every pixel of it.
+Mesh box_without_inner_face(Vec3 size)
+{
+    const Mesh full = box(size);
+    const std::vector<Mesh::Vertex>& vertices = full.get_vertices();
+    const std::vector<uint32_t>& triangles = full.get_triangles();
+    std::vector<uint32_t> index(vertices.size(), UINT32_MAX);
+    Mesh mesh;
+    for (size_t t = 0; t + 2 < triangles.size(); t += 3) {
+        if (vertices[triangles[t]].normal.x < -0.5f)
+            continue;
+        uint32_t corner[3];
+        for (int j = 0; j < 3; ++j) {
+            const uint32_t v = triangles[t + size_t(j)];
+            if (index[v] == UINT32_MAX)
+                index[v] = mesh.add_vertex(vertices[v].position, vertices[v].normal, vertices[v].uv);
+            corner[j] = index[v];
+        }
+        mesh.add_triangle(corner[0], corner[1], corner[2]);
+    }
+    return mesh;
+}
+
 Mesh corridor_segment()
 {
     const float face_width = 2.0f * CORRIDOR_APOTHEM * std::tan(22.5f * DEG);
     const int cells = int(SEGMENT_LENGTH / CELL_LENGTH);
     Mesh mesh;
 
-    // White panels, one per face and cell.
-    mesh.use_material(material_colour("wildspeaker_corridor_panel", {0.64f, 0.66f, 0.7f}, {0.2f, 0.2f, 0.2f}, 16));
-    const float panel_width = 0.5f * face_width;
-    for (int k = 0; k < 8; ++k)
-        for (int j = 0; j < cells; ++j)
-            for (float across : {-0.5f, 0.5f})
-                mesh.append(box({PANEL_THICKNESS, CELL_LENGTH - SEAM, panel_width - SEAM}),
-                            on_face(k, CORRIDOR_APOTHEM + 0.5f * PANEL_THICKNESS, (float(j) + 0.5f) * CELL_LENGTH) *
-                                Mat4::translate({0, 0, across * panel_width}));
-
-    // Grey ribs standing in from the panels at every cell's start; the first
-    // holds the lamp ring of the segment's light.
+    // Nearest the axis first: the panels' pixels behind the lamps and ribs
+    // then fail the depth test instead of being lit and then covered.
     const float rib_r = CORRIDOR_APOTHEM - 0.5f * RIB_DEPTH;
     const float rib_width = 2.0f * CORRIDOR_APOTHEM * std::tan(22.5f * DEG) + 1.0f;
-    mesh.use_material(material_colour("wildspeaker_corridor_rib", {0.45f, 0.47f, 0.52f}, {0.4f, 0.4f, 0.4f}, 24));
-    for (int j = 0; j < cells; ++j)
-        for (int k = 0; k < 8; ++k)
-            mesh.append(box({RIB_DEPTH, RIB_THICKNESS, rib_width}), on_face(k, rib_r, float(j) * CELL_LENGTH));
 
     // Lamps, unlit: a ring on the first rib's inner face, and strips along two
     // opposite faces in every cell.
@@ -383,15 +395,47 @@ Mesh corridor_segment()
             mesh.append(box({1.5f, 0.6f * CELL_LENGTH, 10.0f}),
                         on_face(k, CORRIDOR_APOTHEM - 0.75f, (float(j) + 0.5f) * CELL_LENGTH));
 
+    // Grey ribs standing in from the panels at every cell's start; the first
+    // holds the lamp ring of the segment's light.
+    mesh.use_material(material_colour("wildspeaker_corridor_rib", {0.45f, 0.47f, 0.52f}, {0.4f, 0.4f, 0.4f}, 24));
+    for (int j = 0; j < cells; ++j)
+        for (int k = 0; k < 8; ++k)
+            mesh.append(box({RIB_DEPTH, RIB_THICKNESS, rib_width}), on_face(k, rib_r, float(j) * CELL_LENGTH));
+
+    // White panels, one per face and cell.
+    mesh.use_material(material_colour("wildspeaker_corridor_panel", {0.64f, 0.66f, 0.7f}, {0.2f, 0.2f, 0.2f}, 16));
+    const float panel_width = 0.5f * face_width;
+    for (int k = 0; k < 8; ++k)
+        for (int j = 0; j < cells; ++j)
+            for (float across : {-0.5f, 0.5f})
+                mesh.append(box({PANEL_THICKNESS, CELL_LENGTH - SEAM, panel_width - SEAM}),
+                            on_face(k, CORRIDOR_APOTHEM + 0.5f * PANEL_THICKNESS, (float(j) + 0.5f) * CELL_LENGTH) *
+                                Mat4::translate({0, 0, across * panel_width}));
+
     // The layers behind the panels come last: drawn after them, only the
     // seams (and the outside) pass the depth test and get shaded, instead of
-    // the whole wall twice over. Dark backing behind the panels: it shows in
-    // their seams.
+    // the whole wall twice over. Dark backing behind the panels' seams: a
+    // strip under the seam down each face's middle, one under each corner's
+    // gap (reaching past the face's edge, where it meets its neighbour's) and
+    // one under the half seam at the segment's far end, which the next
+    // segment's first rib hides except at the row's end. A ray through a seam
+    // stays between the panels' sides until it reaches the backing, so it
+    // lands within the seam; the strips reach a unit past it either way.
     mesh.use_material(material_colour("wildspeaker_corridor_seam", {0.25f, 0.26f, 0.3f}));
     const float back_r = CORRIDOR_APOTHEM + PANEL_THICKNESS; // its inner face right behind the panels
     const float back_width = 2.0f * back_r * std::tan(22.5f * DEG) + 2.0f;
-    for (int k = 0; k < 8; ++k)
-        mesh.append(box({2.0f, SEGMENT_LENGTH, back_width}), on_face(k, back_r + 1.0f, 0.5f * SEGMENT_LENGTH));
+    const float strip = SEAM + 2.0f;
+    const float corner_from = 0.5f * face_width - 0.5f * strip; // across, where the corner strip starts
+    const float corner_width = 0.5f * back_width - corner_from;
+    for (int k = 0; k < 8; ++k) {
+        const Mat4 face = on_face(k, back_r + 1.0f, 0.5f * SEGMENT_LENGTH);
+        mesh.append(box({2.0f, SEGMENT_LENGTH, strip}), face);
+        for (float side : {-1.0f, 1.0f})
+            mesh.append(box({2.0f, SEGMENT_LENGTH, corner_width}),
+                        face * Mat4::translate({0, 0, side * (corner_from + 0.5f * corner_width)}));
+        mesh.append(box({2.0f, strip, back_width}),
+                    on_face(k, back_r + 1.0f, SEGMENT_LENGTH - 0.5f * strip));
+    }
 
     // The hull seen from outside when the corridor tumbles past the eye: no
     // light reaches it (the segment's light is inside), so it is unlit, a
@@ -400,11 +444,13 @@ Mesh corridor_segment()
     const float hull_width = 2.0f * hull_r * std::tan(22.5f * DEG) + 2.0f;
     mesh.use_material(material_unlit("wildspeaker_corridor_hull", {0.72f, 0.74f, 0.78f}));
     for (int k = 0; k < 8; ++k)
-        mesh.append(box({2.0f, SEGMENT_LENGTH, hull_width}), on_face(k, hull_r, 0.5f * SEGMENT_LENGTH));
+        mesh.append(box_without_inner_face({2.0f, SEGMENT_LENGTH, hull_width}),
+                    on_face(k, hull_r, 0.5f * SEGMENT_LENGTH));
     mesh.use_material(material_unlit("wildspeaker_corridor_hull_rib", {0.42f, 0.44f, 0.48f}));
     for (int j = 0; j < cells; ++j)
         for (int k = 0; k < 8; ++k)
-            mesh.append(box({6.0f, RIB_THICKNESS, hull_width + 4.0f}), on_face(k, hull_r + 4.0f, float(j) * CELL_LENGTH));
+            mesh.append(box_without_inner_face({6.0f, RIB_THICKNESS, hull_width + 4.0f}),
+                        on_face(k, hull_r + 4.0f, float(j) * CELL_LENGTH));
 
     return mesh;
 }
