@@ -53,11 +53,12 @@ Mesh knot()
     const Mat4 stretch = Mat4::scale(Vec3{1.0f, 1.5f, 1.0f});
     Mesh mesh;
     mesh.use_material(material_clamped_map("tangled_twirl", TWIRL_TEXTURE));
-    // 360 rings of 8 sides a strand (11,520 quads in all): drawn additively
+    // 240 rings of 8 sides a strand (7,680 quads in all): drawn additively
     // and unlit, the tubes look the same as with 4.5 times the triangles,
     // and the greetings draw the knot for their screens every frame too.
+    // Fewer rings show as kinks on the strand that passes nearest the eye.
     for (const Strand& s : strands) {
-        std::vector<Vec3> curve = torus_knot_curve(s.p, s.q, s.major, s.minor, 360);
+        std::vector<Vec3> curve = torus_knot_curve(s.p, s.q, s.major, s.minor, 240);
         Mesh tube_mesh = tube(curve, true, s.radius, 8, 1.0f / curve_length(curve));
         mesh.append(tube_mesh, Mat4::translate({10.0f, 0, 0}) * stretch * s.orientation);
     }
