@@ -315,10 +315,11 @@ Mesh room()
     Mesh m;
     m.use_material(material_clamped_map("grts_room", "main01.jpg"));
     const float wall_width = 2 * ROOM_APOTHEM * std::tan(PI / 6) + 80;
+    // What stands in front of the walls comes first: the walls' pixels
+    // behind a casing or a pillar then fail the depth test instead of being
+    // textured and fogged and then covered.
     for (int k = 0; k < 6; ++k) {
         const float a = screen_angle(k);
-        Mesh wall = box({40, ROOM_HEIGHT, wall_width});
-        m.append(placed(wall, ATLAS_WALL, direction(a) * (ROOM_APOTHEM + 20) + Vec3{0, ROOM_HEIGHT * 0.5f, 0}, a));
         // The casing stands on a plinth against the wall.
         const Vec3 casing_centre = direction(a) * (CASING_BACK - CASING.z * 0.5f) + Vec3{0, SCREEN_Y, 0};
         m.append(placed(box({CASING.z, CASING.y, CASING.x}), ATLAS_CASING, casing_centre, a)); // depth along the radius
@@ -331,6 +332,11 @@ Mesh room()
         m.append(placed(box({120, ROOM_HEIGHT, 120}), ATLAS_CEILING,
                         direction(corner) * (ROOM_APOTHEM / std::cos(PI / 6) - 60) + Vec3{0, ROOM_HEIGHT * 0.5f, 0},
                         corner));
+    }
+    for (int k = 0; k < 6; ++k) {
+        const float a = screen_angle(k);
+        Mesh wall = box({40, ROOM_HEIGHT, wall_width});
+        m.append(placed(wall, ATLAS_WALL, direction(a) * (ROOM_APOTHEM + 20) + Vec3{0, ROOM_HEIGHT * 0.5f, 0}, a));
     }
     const float span = 2 * ROOM_APOTHEM + 400;
     m.append(placed(box({span, 20, span}), ATLAS_FLOOR, {0, -10, 0}, 0));
