@@ -234,15 +234,10 @@ void build_room(RoomMeshes& room)
     const int floor = s.add_surface({panel_albedo, floor_emission});
     const Vec3 centre{0, 0, 0};
 
-    // Walls, floor and ceiling, seen from inside.
-    std::vector<Vec3> floor_outline, ceiling_outline;
+    // Pilasters in the corners, amber bands along the walls and the ledge
+    // come before the walls behind them, so the walls' pixels they cover
+    // fail the depth test instead of being shaded and then covered.
     for (int k = 0; k < 8; ++k) {
-        const Vec3 a = octagon_corner(k, APOTHEM, FLOOR_Y), b = octagon_corner(k + 1, APOTHEM, FLOOR_Y);
-        const Vec3 h{0, CEILING_Y - FLOOR_Y, 0};
-        s.add_polygon(room.environment, towards({a, b, b + h, a + h}, centre), panels);
-        floor_outline.push_back(a);
-        ceiling_outline.push_back(a + h);
-        // Pilasters in the corners, amber bands along the walls.
         const Vec3 corner = octagon_corner(k, APOTHEM - 12.0f, 0);
         s.add_bar(room.environment, corner + Vec3{0, FLOOR_Y, 0}, corner + Vec3{0, CEILING_Y, 0},
                   normalize(Vec3{corner.x, 0, corner.z}), 30.0f, 30.0f, false, metal);
@@ -254,6 +249,15 @@ void build_room(RoomMeshes& room)
         ring_slab(s, room.environment, k, APOTHEM - LEDGE_DEPTH, APOTHEM, LEDGE_Y, 6.0f, metal, metal);
         railing(s, room.environment_railing, octagon_corner(k, APOTHEM - LEDGE_DEPTH + 2.0f, LEDGE_Y),
                 octagon_corner(k + 1, APOTHEM - LEDGE_DEPTH + 2.0f, LEDGE_Y), metal);
+    }
+    // Walls, floor and ceiling, seen from inside.
+    std::vector<Vec3> floor_outline, ceiling_outline;
+    for (int k = 0; k < 8; ++k) {
+        const Vec3 a = octagon_corner(k, APOTHEM, FLOOR_Y), b = octagon_corner(k + 1, APOTHEM, FLOOR_Y);
+        const Vec3 h{0, CEILING_Y - FLOOR_Y, 0};
+        s.add_polygon(room.environment, towards({a, b, b + h, a + h}, centre), panels);
+        floor_outline.push_back(a);
+        ceiling_outline.push_back(a + h);
     }
     s.add_polygon(room.environment, towards(floor_outline, centre), floor);
     s.add_polygon(room.environment, towards(ceiling_outline, centre), panels);
