@@ -307,19 +307,23 @@ void cSceneVortex::crossfade(cRenderTarget_fbo& a, cRenderTarget_fbo& b, float x
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glEnable(GL_BLEND);
 
-    a.bind();
-    a.enable();
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f - x);
-    draw_quad(a);
-    a.unbind();
-    a.disable();
-
-    b.bind();
-    b.enable();
-    glColor4f(1.0f, 1.0f, 1.0f, x);
-    draw_quad(b);
-    b.disable();
-    b.unbind();
+    // A view of weight 0 adds exactly nothing: its quad is not drawn.
+    if (x < 1.0f) {
+        a.bind();
+        a.enable();
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f - x);
+        draw_quad(a);
+        a.unbind();
+        a.disable();
+    }
+    if (x > 0.0f) {
+        b.bind();
+        b.enable();
+        glColor4f(1.0f, 1.0f, 1.0f, x);
+        draw_quad(b);
+        b.disable();
+        b.unbind();
+    }
 
     glBlendFunc(GLenum(blend_src), GLenum(blend_dst));
     glPopAttrib();
