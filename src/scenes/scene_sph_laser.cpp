@@ -308,20 +308,25 @@ void cSceneSphLaser::draw_logo()
     glDepthMask(GL_TRUE);
     glEnable(GL_CULL_FACE);
     glDisable(GL_LIGHTING);
-    glColor4f(1.0f, 174.0f / 255.0f, 0.0f, sph_laser_logo_alpha(e));
+    const float alpha = sph_laser_logo_alpha(e);
+    glColor4f(1.0f, 174.0f / 255.0f, 0.0f, alpha);
 
-    glPushMatrix();
-    glScalef(LOGO_SCALE, LOGO_SCALE, LOGO_SCALE);
-    glRotatef(LOGO_TURN_PER_MS * float(e), 0.0f, 1.0f, 0.0f);
-    // Depth first, then colour where the depth is equal: only the nearest
-    // surface of the translucent block is blended.
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    logo_cubes->draw();
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthFunc(GL_EQUAL);
-    logo_cubes->draw();
-    glDepthFunc(GL_LESS);
-    glPopMatrix();
+    // Before the block fades in it would blend in nothing, and the depth it
+    // writes is read by nothing after it: it is not drawn.
+    if (alpha > 0.0f) {
+        glPushMatrix();
+        glScalef(LOGO_SCALE, LOGO_SCALE, LOGO_SCALE);
+        glRotatef(LOGO_TURN_PER_MS * float(e), 0.0f, 1.0f, 0.0f);
+        // Depth first, then colour where the depth is equal: only the nearest
+        // surface of the translucent block is blended.
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        logo_cubes->draw();
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDepthFunc(GL_EQUAL);
+        logo_cubes->draw();
+        glDepthFunc(GL_LESS);
+        glPopMatrix();
+    }
     glPopAttrib();
 }
 
