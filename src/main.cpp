@@ -6,6 +6,7 @@
 int main(int, char**)
 {
     platform_open_standard_streams();
+    platform_keep_heap();
     platform_enter_exe_dir();
     return demo_main();
 }

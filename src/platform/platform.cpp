@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <malloc.h>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -29,6 +30,14 @@ void platform_open_standard_streams()
             close(opened);
         }
     }
+}
+
+void platform_keep_heap()
+{
+    // Setting the mapping threshold also stops glibc from moving it by
+    // itself; 32 MiB is the most it accepts on 64-bit systems.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 }
 
 bool platform_enter_exe_dir()

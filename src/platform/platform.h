@@ -5,8 +5,8 @@
 // through this module.
 //
 // All functions run on the show's one thread. Nothing here needs set-up
-// except platform_open_standard_streams() and platform_enter_exe_dir(), which
-// main() calls first, in this order.
+// except platform_open_standard_streams(), platform_keep_heap() and
+// platform_enter_exe_dir(), which main() calls first, in this order.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,15 @@
 // or its X connection on descriptor 1 or 2 and write its log lines into it.
 // Call before anything opens a file or a connection.
 void platform_open_standard_streams();
+
+// Keeps freed blocks of up to 32 MiB in the heap for the next allocation,
+// instead of handing them back to the system. The software GL driver
+// allocates and frees blocks of half a megabyte to a few megabytes every
+// frame (vertex and bin storage); by default each of them is mapped afresh,
+// or the heap's top is given back and grown again, and every frame pays a
+// page fault for each of their pages on the driver's threads. Call before
+// the GL context is made.
+void platform_keep_heap();
 
 // Makes the directory of the running executable (/proc/self/exe) the working
 // directory, so "../data" is found however the program was started. Returns

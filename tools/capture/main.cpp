@@ -310,6 +310,7 @@ double seconds_since(wall_clock::time_point t0)
 int main(int argc, char** argv)
 {
     platform_open_standard_streams();
+    platform_keep_heap();
     // --- arguments
     options opt;
     if (int code = parse_arguments(argc, argv, opt))

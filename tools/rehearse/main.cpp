@@ -539,6 +539,7 @@ void playing_frame()
 int main(int argc, char** argv)
 {
     platform_open_standard_streams();
+    platform_keep_heap();
     if (int code = parse_arguments(argc, argv, g.opt))
         return code < 0 ? 0 : code;
 
