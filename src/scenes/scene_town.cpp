@@ -114,7 +114,10 @@ void cSceneTown::load()
     list.directory(TOWN_DIRECTORY)
         .mesh("crazytown.bzobj", &town)
         .texture("credits.png", &credits_texture, true, GL_CLAMP)
-        .pass([this] { glow.init(); });
+        .pass([this] {
+            glow.init();
+            vertex_fog.init();
+        });
     scene_load(*this, list);
 }
 
@@ -276,6 +279,7 @@ void cSceneTown::draw()
 
 void cSceneTown::draw_town_grid()
 {
+    vertex_fog.begin();
     for (int i = 0; i < GRID; ++i)
         for (int j = 0; j < GRID; ++j) {
             glPushMatrix();
@@ -283,6 +287,7 @@ void cSceneTown::draw_town_grid()
             town->draw();
             glPopMatrix();
         }
+    vertex_fog.end();
 }
 
 void cSceneTown::draw_credits()

@@ -16,6 +16,7 @@
 
 #include "post/post.h"
 #include "scenes/scene_common.h"
+#include "scenes/vertex_fog.h"
 #include "timeline/scene.h"
 
 #include <cstdint>
@@ -72,6 +73,7 @@ public:
     iMesh* town; // "crazytown.bzobj", keeps its materials
     cPostGlow glow;
     cSceneLight light;
+    cVertexFog vertex_fog; // the grid's fog, mixed at the vertices
     int32_t bwab_time;  // show time of the last bwab (or of the last init)
     int32_t bwab_count; // bwab events seen, across stretches
     cTexture* credits_texture; // "credits.png", 1024x768 texels

@@ -1,0 +1,55 @@
+// Lit, linearly fogged, untextured geometry with the fog worked out at the
+// vertices. Fixed-function linear fog carries each fragment's eye depth to
+// the pixel and mixes there; on llvmpipe that extra interpolated value and
+// the mix cost about a quarter of a frame made of large additive sheets.
+// The factor is linear in eye depth, so wherever a triangle lies wholly on
+// one side of the fog's start and end, mixing at the corners and
+// interpolating gives the same colours; across those two planes, and where
+// lighting varies over a triangle, the picture moves by a level or two at
+// most.
+//
+// cVertexFog reproduces the fixed-function terms of that state: light 0
+// alone (positional or directional, attenuated, not a spotlight), colour
+// material for ambient and diffuse on both faces, one- or two-sided
+// lighting, local or infinite viewer, separate specular colour or not, and
+// linear fog from eye depth. begin() takes the drawing over only where the
+// current state is that; elsewhere it changes nothing and the fixed-function
+// pipeline draws as before.
+#pragma once
+
+#include "core/gl_ext.h"
+
+class cVertexFog
+{
+public:
+    cVertexFog();
+    // Deletes the programs.
+    ~cVertexFog();
+    // Makes the programs (once; later calls keep them). False when the
+    // driver refuses them: begin and end then change nothing.
+    bool init();
+    // Where the current state is one the program reproduces (see above),
+    // puts it in use, with two-sided vertex colours if lighting is
+    // two-sided; otherwise changes nothing. Reads the state once: change
+    // none of it between begin and end.
+    void begin();
+    // Undoes what begin did.
+    void end();
+    // Whether begin took the drawing over.
+    bool active() const { return in_use; }
+
+    cVertexFog(const cVertexFog&) = delete;
+    cVertexFog& operator=(const cVertexFog&) = delete;
+
+private:
+    bool state_reproduced() const;
+
+    GLuint vertex_program;
+    GLuint fragment_program;
+    GLuint pipeline;
+    GLint local_viewer_at;   // uniform locations in the vertex program
+    GLint separate_at;
+    GLint normalize_at;
+    bool in_use;
+    GLboolean two_side_was_on;
+};

@@ -1,0 +1,120 @@
+#include "scenes/vertex_fog.h"
+
+#include "support/gl_context.h"
+#include "support/images.h"
+
+#include <GL/glu.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+GLint pipeline_bound()
+{
+    GLint pipeline = -1;
+    glGetIntegerv(GL_PROGRAM_PIPELINE_BINDING, &pipeline);
+    return pipeline;
+}
+
+// Sheets before the fog, in it and past it (none across its start or end),
+// turned so that the light and the eye see them at different angles, some
+// from behind.
+std::vector<uint8_t> draw_sheets(const OffscreenTarget& target)
+{
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor4f(0.6f, 0.4f, 0.8f, 0.5f);
+    static const float CORNERS[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    const float sheets[][4] = {{-6, 3, -10, 25},   {5, 5, -12, -40},    {-25, -20, -40, 60},
+                               {20, -15, -45, 150}, {0, 22, -36, -120}, {-60, 60, -100, 10}};
+    for (const float* s : sheets) {
+        glPushMatrix();
+        glTranslatef(s[0], s[1], s[2]);
+        glRotatef(s[3], 0.3f, 1.0f, 0.2f);
+        const float r = -s[2] * 0.15f;
+        glBegin(GL_QUADS);
+        glNormal3f(0, 0, 1);
+        for (const float* corner : CORNERS)
+            glVertex3f(corner[0] * r, corner[1] * r, 0);
+        glEnd();
+        glPopMatrix();
+    }
+    return target.read();
+}
+
+TEST(VertexFog, draws_lit_fogged_sheets_as_the_fixed_pipeline_does_and_leaves_other_state_to_it)
+{
+    REQUIRE_GL_CONTEXT();
+    cVertexFog fog;
+    ASSERT_TRUE(fog.init());
+    OffscreenTarget target(64, 64);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(90.0, 1.0, 1.0, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    // The town's kind of state: one positional light set under the identity,
+    // both faces lit, colour material, linear fog.
+    const GLfloat light[4] = {30, 40, -20, 1}, half[4] = {0.5f, 0.5f, 0.5f, 1}, fog_colour[4] = {0.2f, 0.3f, 0.5f, 1};
+    const GLfloat specular[4] = {0.9f, 0.8f, 0.7f, 1}, emission[4] = {0.05f, 0, 0.02f, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, half);
+    glLightf(GL_LIGHT0, GL_LINEAR_ATTENUATION, 0.004f);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 12.0f);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glFogfv(GL_FOG_COLOR, fog_colour);
+    glFogi(GL_FOG_MODE, GL_LINEAR);
+    glFogf(GL_FOG_START, 20.0f);
+    glFogf(GL_FOG_END, 60.0f);
+    for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL, GL_FOG})
+        glEnable(cap);
+    for (GLenum cap : {GL_DEPTH_TEST, GL_CULL_FACE, GL_BLEND, GL_TEXTURE_2D, GL_TEXTURE_RECTANGLE_ARB})
+        glDisable(cap);
+    glClearColor(0, 0, 0, 0);
+
+    for (GLint local_viewer : {1, 0}) {
+        glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, local_viewer);
+        const std::vector<uint8_t> fixed = draw_sheets(target);
+        fog.begin();
+        ASSERT_TRUE(fog.active());
+        EXPECT_NE(0, pipeline_bound());
+        EXPECT_TRUE(glIsEnabled(GL_VERTEX_PROGRAM_TWO_SIDE));
+        const std::vector<uint8_t> program = draw_sheets(target);
+        fog.end();
+        EXPECT_EQ(0, pipeline_bound());
+        EXPECT_FALSE(glIsEnabled(GL_VERTEX_PROGRAM_TWO_SIDE));
+        int drawn = 0, worst = 0;
+        for (size_t i = 0; i < fixed.size(); i += 4) {
+            drawn += fixed[i + 3] != 0;
+            for (size_t c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(int(fixed[i + c]) - int(program[i + c])));
+        }
+        EXPECT_GT(drawn, 400) << local_viewer;
+        EXPECT_GE(2, worst) << local_viewer;
+    }
+
+    void (*const unlike[])() = {[] { glEnable(GL_TEXTURE_2D); },  [] { glEnable(GL_LIGHT1); },
+                                [] { glDisable(GL_FOG); },         [] { glFogi(GL_FOG_MODE, GL_EXP); },
+                                [] { glColorMaterial(GL_FRONT, GL_DIFFUSE); },
+                                [] { glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 30.0f); }};
+    for (auto change : unlike) {
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        change();
+        fog.begin();
+        EXPECT_FALSE(fog.active());
+        EXPECT_EQ(0, pipeline_bound());
+        fog.end();
+        glPopAttrib();
+    }
+    glPopAttrib();
+    glColor4f(1, 1, 1, 1);
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
+}
+
+} // namespace
