@@ -3,6 +3,7 @@
 
 #include "core/gl_ext.h"
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 
 #include <gtest/gtest.h>
 
@@ -18,12 +19,7 @@ namespace {
 const uint32_t W = 1024;
 const uint32_t H = 768;
 
-GLint bound_framebuffer()
-{
-    GLint fb = -1;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &fb);
-    return fb;
-}
+GLint bound_framebuffer() { return gl_integer(GL_FRAMEBUFFER_BINDING_EXT); }
 
 std::array<GLint, 4> viewport()
 {
@@ -90,9 +86,7 @@ TEST(RenderTarget, create_leaves_nothing_bound_and_end_inside_another_target_ret
     target.create();
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
     EXPECT_EQ(0, bound_framebuffer());
-    GLint texture = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &texture);
-    EXPECT_EQ(0, texture);
+    EXPECT_EQ(0, gl_integer(GL_TEXTURE_BINDING_RECTANGLE_ARB));
     EXPECT_EQ(GL_NO_ERROR, glGetError());
 
     cRenderTarget_fbo outer(200, 100, false);
@@ -119,19 +113,16 @@ TEST(RenderTarget, begin_and_end_restore_viewport_and_draw_buffer_and_extent_is_
     EXPECT_EQ(400.0f, w);
     EXPECT_EQ(300.0f, h);
     glViewport(10, 20, 300, 200);
-    GLint draw_buffer_before = 0, draw_buffer = 0;
-    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer_before);
+    const GLint draw_buffer_before = gl_integer(GL_DRAW_BUFFER);
 
     target.begin();
     EXPECT_EQ((std::array<GLint, 4>{0, 0, 400, 300}), viewport());
     EXPECT_NE(0, bound_framebuffer());
-    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer);
-    EXPECT_EQ(GL_COLOR_ATTACHMENT0_EXT, draw_buffer);
+    EXPECT_EQ(GL_COLOR_ATTACHMENT0_EXT, gl_integer(GL_DRAW_BUFFER));
     target.end();
 
     EXPECT_EQ((std::array<GLint, 4>{10, 20, 300, 200}), viewport());
-    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer);
-    EXPECT_EQ(draw_buffer_before, draw_buffer);
+    EXPECT_EQ(draw_buffer_before, gl_integer(GL_DRAW_BUFFER));
     EXPECT_EQ(0, bound_framebuffer());
     glViewport(0, 0, W, H);
 }

@@ -4,6 +4,7 @@
 #include "mesh_files/mesh.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 #include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "textures/texture_manager.h"
@@ -169,21 +170,17 @@ TEST_F(SceneArcs, the_first_frame_fixes_the_turn_and_drawing_returns_to_the_wind
     EXPECT_EQ(1024u, scene->layer().width);
     EXPECT_EQ(768u, scene->layer().height);
     glViewport(10, 20, 300, 200);
-    GLint draw_buffer_before = 0;
-    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer_before);
+    const GLint draw_buffer_before = gl_integer(GL_DRAW_BUFFER);
     scene->init();
     step(185000, 17);
     scene->draw();
     EXPECT_EQ(SCENE_START, scene->first_time) << "a later stretch keeps the first frame's time";
 
-    GLint fbo = -1, draw_buffer = 0;
     std::array<GLint, 4> viewport{};
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &fbo);
     glGetIntegerv(GL_VIEWPORT, viewport.data());
-    glGetIntegerv(GL_DRAW_BUFFER, &draw_buffer);
-    EXPECT_EQ(0, fbo);
+    EXPECT_EQ(0, gl_integer(GL_FRAMEBUFFER_BINDING_EXT));
     EXPECT_EQ((std::array<GLint, 4>{10, 20, 300, 200}), viewport);
-    EXPECT_EQ(draw_buffer_before, draw_buffer);
+    EXPECT_EQ(draw_buffer_before, gl_integer(GL_DRAW_BUFFER));
 
     // The layer holds the frame: the arcs and the diagram, not one colour.
     const std::vector<uint8_t> pixels = read_target(scene->layer());

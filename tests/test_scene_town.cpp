@@ -3,6 +3,7 @@
 #include "core/gl_ext.h"
 #include "mesh_files/mesh.h"
 #include "support/gl_context.h"
+#include "support/gl_state.h"
 #include "support/loaded_scene.h"
 #include "support/scene_capture.h"
 #include "support/show_runner.h"
@@ -283,13 +284,9 @@ TEST_F(Town, init_sets_additive_unlit_free_drawing_and_exit_turns_culling_back_o
     clock.now = 107000;
     scene->init();
     EXPECT_EQ(107000, scene->bwab_time);
-    GLint two_side = 0, src = 0, dst = 0;
-    glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &two_side);
-    glGetIntegerv(GL_BLEND_SRC, &src);
-    glGetIntegerv(GL_BLEND_DST, &dst);
-    EXPECT_EQ(1, two_side);
-    EXPECT_EQ(GL_SRC_ALPHA, src);
-    EXPECT_EQ(GL_ONE, dst);
+    EXPECT_EQ(1, gl_integer(GL_LIGHT_MODEL_TWO_SIDE));
+    EXPECT_EQ(GL_SRC_ALPHA, gl_integer(GL_BLEND_SRC));
+    EXPECT_EQ(GL_ONE, gl_integer(GL_BLEND_DST));
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
     frame_at(107100);

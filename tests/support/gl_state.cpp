@@ -108,6 +108,13 @@ testing::AssertionResult scene_exit_state_is_default()
     return failure;
 }
 
+GLint gl_integer(GLenum name)
+{
+    GLint value = -1;
+    glGetIntegerv(name, &value);
+    return value;
+}
+
 GLint buffer_size(GLuint id)
 {
     auto fn = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVARBPROC>(platform_gl_get_proc("glGetBufferParameterivARB"));

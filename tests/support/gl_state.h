@@ -34,6 +34,9 @@ struct GlState
 // enabled on units 0 to 2, the window's framebuffer bound.
 testing::AssertionResult scene_exit_state_is_default();
 
+// One integer of GL state (glGetIntegerv).
+GLint gl_integer(GLenum name);
+
 // The size in bytes of buffer object id (a query the show never makes); the
 // array buffer binding is 0 afterwards.
 GLint buffer_size(GLuint id);
