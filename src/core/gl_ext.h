@@ -30,3 +30,7 @@ struct gl_entry_point
 
 // The table of all entry points; count receives its length.
 const gl_entry_point* gl_entry_points(int* count);
+
+// A separable program of one stage made from GLSL source, or 0 (and nothing
+// left behind) where the driver does not compile and link it.
+GLuint gl_linked_program(GLenum stage, const char* source);

@@ -170,21 +170,12 @@ bool CSmoothPointSprites::init()
 {
     if (program)
         return true;
-    const char* source = SMOOTH_POINT_SOURCE;
-    GLuint id = glCreateShaderProgramv(GL_FRAGMENT_SHADER, 1, &source);
-    GLint linked = GL_FALSE;
-    if (id)
-        glGetProgramiv(id, GL_LINK_STATUS, &linked);
-    if (!linked) {
+    program = gl_linked_program(GL_FRAGMENT_SHADER, SMOOTH_POINT_SOURCE);
+    if (!program)
         std::cerr << "## ERROR: CSmoothPointSprites::init: the smooth point program was refused, points stay as "
                      "they are"
                   << std::endl;
-        if (id)
-            glDeleteProgram(id);
-        return false;
-    }
-    program = id;
-    return true;
+    return program != 0;
 }
 
 void CSmoothPointSprites::begin()

@@ -58,19 +58,6 @@ const char* const FRAGMENT_SOURCE = "#version 120\n"
                                     "    gl_FragColor = gl_Color;\n"
                                     "}\n";
 
-GLuint make_program(GLenum stage, const char* source)
-{
-    GLuint id = glCreateShaderProgramv(stage, 1, &source);
-    GLint linked = GL_FALSE;
-    if (id)
-        glGetProgramiv(id, GL_LINK_STATUS, &linked);
-    if (!linked && id) {
-        glDeleteProgram(id);
-        id = 0;
-    }
-    return id;
-}
-
 GLint integer(GLenum name)
 {
     GLint value = 0;
@@ -114,8 +101,8 @@ bool cVertexFog::init()
 {
     if (pipeline)
         return true;
-    vertex_program = make_program(GL_VERTEX_SHADER, VERTEX_SOURCE);
-    fragment_program = make_program(GL_FRAGMENT_SHADER, FRAGMENT_SOURCE);
+    vertex_program = gl_linked_program(GL_VERTEX_SHADER, VERTEX_SOURCE);
+    fragment_program = gl_linked_program(GL_FRAGMENT_SHADER, FRAGMENT_SOURCE);
     if (!vertex_program || !fragment_program) {
         std::cerr << "## ERROR: cVertexFog::init: the vertex fog program was refused, fog stays per pixel" << std::endl;
         for (GLuint* program : {&vertex_program, &fragment_program})
