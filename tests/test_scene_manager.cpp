@@ -1,6 +1,7 @@
 // The scene manager: event dispatch, the scene lifecycle, the loading phase
 // and the fallback scene.
 #include "timeline/scene_manager.h"
+#include "core/warm_up.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -30,7 +31,14 @@ public:
     void load() override { record("load"); }
     void init() override { record("init"); }
     void exit() override { record("exit"); }
-    void draw() override { record("draw"); }
+    // Leaves blending on and takes a random number, as scenes do.
+    void draw() override
+    {
+        record("draw");
+        glEnable(GL_BLEND);
+        crt_rand();
+    }
+    void rewind_run() override { record("rewind"); }
     void handle_event(const demo_event* e) override { record("event " + std::to_string(e->code)); }
     void update() override { record("update"); }
 
@@ -246,10 +254,16 @@ TEST_F(SceneManager, loading_phase_loads_every_scene_in_order_and_lasts_five_sec
     manager_.clock.prev = manager_.clock.now;
     display_set_present_hook(advance_one_refresh);
     const GlState before = GlState::now();
-    manager_.load_scenes();
+    static Log* log = &log_;
+    // A warm-up of a second, after the fade, inside the hold.
+    manager_.load_scenes([] {
+        log->push_back("warm up");
+        platform_advance_virtual_counter(1000000);
+        return 0;
+    });
     display_set_present_hook(nullptr);
 
-    EXPECT_EQ(Log({"s0 load", "s1 load", "s2 load"}), log_);
+    EXPECT_EQ(Log({"s0 load", "s1 load", "s2 load", "warm up"}), log_);
     // Held until five seconds have passed, overshooting by less than one
     // hold step (a sleep, or a frame of the fade).
     const int32_t held = manager_.clock.now - manager_.clock.start;
@@ -257,6 +271,47 @@ TEST_F(SceneManager, loading_phase_loads_every_scene_in_order_and_lasts_five_sec
     EXPECT_LT(held, LOADING_MIN_MS + int32_t(LOADING_HOLD_SLEEP_MS));
     before.expect_same(GlState::now(), "loading phase", false);
     EXPECT_FALSE(check_gl_error("loading phase"));
+}
+
+TEST(SceneManagerGl, warm_up_draws_after_each_switch_before_the_quit_then_starts_the_run_over)
+{
+    REQUIRE_GL_CONTEXT();
+    static Log log; // the scenes record into it until the manager is gone
+    cSceneManager* manager = get_scene_manager();
+    manager->queue = new cEventQueue;
+    // Switch to s0, a cue, s1 at 1000 (its frame at 1100 would meet the quit).
+    manager->queue->events = {{0, 0}, {16, 50}, {1, 1000}, {EVENT_QUIT, 1050}, {0, 2000}};
+    for (const char* name : {"s0", "s1"})
+        manager->add_scene(new cRecordingScene(&manager->clock, name, &log));
+    platform_use_virtual_counter(0);
+    manager->clock.read_frequency();
+    manager->clock.tick();
+    manager->clock.start = manager->clock.now - 3000;
+    manager->clock.prev = manager->clock.now - 20;
+    const cClock clock = manager->clock;
+    const uint32_t random_state = crt_rand_state();
+    const GlState gl = GlState::now();
+    GLint stacks[2] = {0, 0};
+    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stacks[0]);
+    glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &stacks[1]);
+
+    EXPECT_EQ(1, warm_up_scenes());
+    EXPECT_EQ(Log({"s0 init", "s0 event 16", "s0 update", "s0 draw", "s0 exit", "s0 rewind", "s1 rewind"}), log);
+    EXPECT_EQ(nullptr, manager->current);
+    EXPECT_EQ(0u, manager->queue->cursor);
+    EXPECT_EQ(clock.start, manager->clock.start);
+    EXPECT_EQ(clock.now, manager->clock.now);
+    EXPECT_EQ(clock.prev, manager->clock.prev);
+    EXPECT_EQ(random_state, crt_rand_state());
+    gl.expect_same(GlState::now(), "warm-up");
+    GLint after[2] = {0, 0};
+    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &after[0]);
+    glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &after[1]);
+    EXPECT_EQ(stacks[0], after[0]);
+    EXPECT_EQ(stacks[1], after[1]);
+    EXPECT_FALSE(check_gl_error("warm-up"));
+    destroy_scene_manager();
+    platform_use_real_counter();
 }
 
 TEST(SceneManagerGl, grey_scene_clears_to_mid_grey)

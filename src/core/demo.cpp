@@ -1,4 +1,5 @@
 #include "demo.h"
+#include "warm_up.h"
 
 #include "diagnostics.h"
 #include "display.h"
@@ -221,7 +222,7 @@ void cDemo::init()
     cSceneManager* manager = get_scene_manager();
     for (int i = 0; i < SCENE_COUNT; ++i)
         manager->add_scene(create_scene(i, &manager->clock));
-    manager->load_scenes();
+    manager->load_scenes(warm_up_scenes);
 }
 
 void cDemo::run_frame()

@@ -250,6 +250,15 @@ void seek_mark_run_start()
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
 }
 
+void seek_release_mark()
+{
+    if (!g_mark.taken)
+        return;
+    g_mark.taken = false;
+    glPopClientAttrib();
+    glPopAttrib();
+}
+
 void seek_restart_run()
 {
     if (!g_mark.taken)

@@ -99,3 +99,6 @@ void seek_mark_run_start();
 // show time 0 falls on the clock's present reading. The driver then moves
 // the counter on and fast-forwards as from the start. Needs the mark.
 void seek_restart_run();
+// Gives up the mark (its entries on the attribute stacks) without starting
+// the run over; a later seek_mark_run_start takes a new one.
+void seek_release_mark();

@@ -100,7 +100,7 @@ void cSceneManager::add_scene(cScene* scene)
     scenes.push_back(scene);
 }
 
-void cSceneManager::load_scenes()
+void cSceneManager::load_scenes(int (*warm_up)())
 {
     cDisplay* display = get_display();
     cLoadingScreen screen;
@@ -125,6 +125,10 @@ void cSceneManager::load_scenes()
         float f = 1.0f - float(d) * (1.0f / float(LOADING_FADE_MS));
         draw_fade_overlay(std::max(0.0f, std::min(1.0f, f)));
         display->swap();
+        clock.tick();
+    }
+    if (warm_up) {
+        warm_up();
         clock.tick();
     }
     // Hold the black frame until the phase has lasted LOADING_MIN_MS.

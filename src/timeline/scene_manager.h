@@ -48,8 +48,9 @@ public:
     // manager owns it from here.
     void add_scene(cScene* scene);
     // The loading phase: loads every scene in index order under the loading
-    // screen, then fades to black.
-    void load_scenes();
+    // screen, then fades to black. warm_up, when given, runs once the fade
+    // is over, before the black frame is held (the hold counts its time).
+    void load_scenes(int (*warm_up)() = nullptr);
     // Starts the music and sets the show's time origin.
     void start();
     // Once per frame: clock tick, due events, the current scene's update.
