@@ -273,13 +273,13 @@ TEST_F(SceneManager, loading_phase_loads_every_scene_in_order_and_lasts_five_sec
     EXPECT_FALSE(check_gl_error("loading phase"));
 }
 
-TEST(SceneManagerGl, warm_up_draws_after_each_switch_before_the_quit_then_starts_the_run_over)
+TEST(SceneManagerGl, warm_up_draws_in_each_stretch_before_the_quit_then_starts_the_run_over)
 {
     REQUIRE_GL_CONTEXT();
     static Log log; // the scenes record into it until the manager is gone
     cSceneManager* manager = get_scene_manager();
     manager->queue = new cEventQueue;
-    // Switch to s0, a cue, s1 at 1000 (its frame at 1100 would meet the quit).
+    // Switch to s0, a cue, s1 at 1000 for only 50 ms before the quit.
     manager->queue->events = {{0, 0}, {16, 50}, {1, 1000}, {EVENT_QUIT, 1050}, {0, 2000}};
     for (const char* name : {"s0", "s1"})
         manager->add_scene(new cRecordingScene(&manager->clock, name, &log));
@@ -295,8 +295,11 @@ TEST(SceneManagerGl, warm_up_draws_after_each_switch_before_the_quit_then_starts
     glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stacks[0]);
     glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &stacks[1]);
 
-    EXPECT_EQ(1, warm_up_scenes());
-    EXPECT_EQ(Log({"s0 init", "s0 event 16", "s0 update", "s0 draw", "s0 exit", "s0 rewind", "s1 rewind"}), log);
+    // s0 at 100 and 500, s1 half way to the quit.
+    EXPECT_EQ(3, warm_up_scenes());
+    EXPECT_EQ(Log({"s0 init", "s0 event 16", "s0 update", "s0 draw", "s0 update", "s0 draw", "s0 exit", "s1 init",
+                   "s1 update", "s1 draw", "s1 exit", "s0 rewind", "s1 rewind"}),
+              log);
     EXPECT_EQ(nullptr, manager->current);
     EXPECT_EQ(0u, manager->queue->cursor);
     EXPECT_EQ(clock.start, manager->clock.start);

@@ -4,6 +4,7 @@
 #include "seek.h"
 #include "timeline/scene_manager.h"
 
+#include <algorithm>
 #include <vector>
 
 int warm_up_scenes()
@@ -11,9 +12,9 @@ int warm_up_scenes()
     cSceneManager* manager = get_scene_manager();
     if (!manager->queue)
         return 0;
-    std::vector<int32_t> times;
     // The events are in time order. A frame's update would end the program
     // once the quit is due, or past the music's end without one.
+    std::vector<int32_t> switches;
     int32_t end = manager->music_end_ms;
     for (const demo_event& e : manager->queue->events) {
         if (e.code == EVENT_QUIT) {
@@ -21,10 +22,20 @@ int warm_up_scenes()
             break;
         }
         if (e.code >= EVENT_SCENE_FIRST && e.code <= EVENT_SCENE_LAST)
-            times.push_back(e.time + WARM_UP_AFTER_SWITCH_MS);
+            switches.push_back(e.time);
     }
-    while (!times.empty() && end >= 0 && times.back() >= end)
-        times.pop_back();
+    // Each frame falls inside its stretch, before the next switch or the end.
+    std::vector<int32_t> times;
+    for (std::size_t i = 0; i < switches.size(); ++i) {
+        const int32_t t = switches[i];
+        const int32_t next = i + 1 < switches.size() ? switches[i + 1] : end;
+        if (next >= 0 && next <= t)
+            continue;
+        const int32_t lead = next >= 0 ? std::min(WARM_UP_AFTER_SWITCH_MS, (next - t) / 2) : WARM_UP_AFTER_SWITCH_MS;
+        times.push_back(t + lead);
+        if (next >= 0 && t + (next - t) / 2 > t + lead)
+            times.push_back(t + (next - t) / 2);
+    }
     if (times.empty())
         return 0;
 
