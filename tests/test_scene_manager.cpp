@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/diagnostics.h"
@@ -32,12 +34,7 @@ public:
     void init() override { record("init"); }
     void exit() override { record("exit"); }
     // Leaves blending on and takes a random number, as scenes do.
-    void draw() override
-    {
-        record("draw");
-        glEnable(GL_BLEND);
-        crt_rand();
-    }
+    void draw() override { record("draw"); glEnable(GL_BLEND); crt_rand(); }
     void rewind_run() override { record("rewind"); }
     void handle_event(const demo_event* e) override { record("event " + std::to_string(e->code)); }
     void update() override { record("update"); }
@@ -291,9 +288,7 @@ TEST(SceneManagerGl, warm_up_draws_in_each_stretch_before_the_quit_then_starts_t
     const cClock clock = manager->clock;
     const uint32_t random_state = crt_rand_state();
     const GlState gl = GlState::now();
-    GLint stacks[2] = {0, 0};
-    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &stacks[0]);
-    glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &stacks[1]);
+    const std::pair<GLint, GLint> stacks = {gl_integer(GL_ATTRIB_STACK_DEPTH), gl_integer(GL_CLIENT_ATTRIB_STACK_DEPTH)};
 
     // s0 at 100 and 500, s1 half way to the quit.
     EXPECT_EQ(3, warm_up_scenes());
@@ -302,16 +297,11 @@ TEST(SceneManagerGl, warm_up_draws_in_each_stretch_before_the_quit_then_starts_t
               log);
     EXPECT_EQ(nullptr, manager->current);
     EXPECT_EQ(0u, manager->queue->cursor);
-    EXPECT_EQ(clock.start, manager->clock.start);
-    EXPECT_EQ(clock.now, manager->clock.now);
-    EXPECT_EQ(clock.prev, manager->clock.prev);
+    EXPECT_EQ(std::make_tuple(clock.start, clock.now, clock.prev),
+              std::make_tuple(manager->clock.start, manager->clock.now, manager->clock.prev));
     EXPECT_EQ(random_state, crt_rand_state());
     gl.expect_same(GlState::now(), "warm-up");
-    GLint after[2] = {0, 0};
-    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &after[0]);
-    glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &after[1]);
-    EXPECT_EQ(stacks[0], after[0]);
-    EXPECT_EQ(stacks[1], after[1]);
+    EXPECT_EQ(stacks, std::make_pair(gl_integer(GL_ATTRIB_STACK_DEPTH), gl_integer(GL_CLIENT_ATTRIB_STACK_DEPTH)));
     EXPECT_FALSE(check_gl_error("warm-up"));
     destroy_scene_manager();
     platform_use_real_counter();
