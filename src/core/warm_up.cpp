@@ -31,10 +31,10 @@ int warm_up_scenes()
         const int32_t next = i + 1 < switches.size() ? switches[i + 1] : end;
         if (next >= 0 && next <= t)
             continue;
-        const int32_t lead = next >= 0 ? std::min(WARM_UP_AFTER_SWITCH_MS, (next - t) / 2) : WARM_UP_AFTER_SWITCH_MS;
-        times.push_back(t + lead);
-        if (next >= 0 && t + (next - t) / 2 > t + lead)
-            times.push_back(t + (next - t) / 2);
+        const int32_t half = next >= 0 ? (next - t) / 2 : WARM_UP_AFTER_SWITCH_MS;
+        times.push_back(t + std::min(WARM_UP_AFTER_SWITCH_MS, half));
+        if (half > WARM_UP_AFTER_SWITCH_MS)
+            times.push_back(t + half);
     }
     if (times.empty())
         return 0;
