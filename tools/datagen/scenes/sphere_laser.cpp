@@ -20,6 +20,10 @@
 //   inside the innermost shell;
 // - the normals point outward from the centre (smooth), as the sphere map
 //   needs them;
+// - the outer shells' bands are narrow (a fifth to an eighth of their
+//   period): around the eye, every copy of them covers the whole view, so
+//   their lit fraction is what the software renderer pays per pixel ten
+//   times over; thinner, they still cross into the lattice;
 // - the bands are one row of quads high and the narrowest gores one column
 //   wide: the same outlines with fewer, fuller triangles.
 // The scene's colour-dodge blend lights the ring layer only where the nest
@@ -47,8 +51,8 @@ struct Shell
 };
 
 const Shell SHELLS[] = {
-    {6.0f, true, 6, 0.25f},  {9.0f, false, 7, 0.3f},     {16.0f, true, 9, 0.3f},
-    {24.0f, false, 11, 0.25f}, {34.0f, true, 14, 0.18f},
+    {6.0f, true, 6, 0.25f},  {9.0f, false, 7, 0.3f},     {16.0f, true, 9, 0.2f},
+    {24.0f, false, 11, 0.16f}, {34.0f, true, 14, 0.12f},
 };
 
 // One lit patch of a sphere of the given radius between polar angles
