@@ -153,8 +153,22 @@ void cSceneIntro::draw()
     gluLookAt(eye[0], eye[1], eye[2], centre[0], centre[1], centre[2], 0.0, 1.0, 0.0);
 
     draw_halo_mask();
+    // The backdrop is drawn, and darkened by the halo, in a single-sampled
+    // full-size target and copied to the window texel for pixel: each of its
+    // full-screen layers costs one sample a pixel instead of four. Only the
+    // edges of its plates and strips lose the window's smoothing (under a
+    // third of a level of 255 on average over a frame); the logo, drawn over
+    // it in the window, keeps it.
+    cTmpRenderTarget backdrop = get_rendertarget_manager()->get_tmp_rt(RTT_FULL, true);
+    backdrop->begin();
+    // Black, as the window was cleared (the mask's white is still set).
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     draw_backdrop();
     apply_halo();
+    backdrop->end();
+    copy_exact(*backdrop);
+    backdrop.reset();
     draw_logo();
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -277,24 +291,9 @@ void cSceneIntro::draw_backdrop()
     glDepthMask(GL_TRUE);
 }
 
-// The 28 additive band layers. They are added up in a single-sampled
-// full-size target and the sum is added to the frame in one texel-exact
-// quad: every sample of a pixel gets the same contribution either way (the
-// band texture is black at its borders, so coverage at the quads' edges adds
-// nothing), unsigned-byte sums saturate alike whether they start from the
-// frame or from black, and each layer costs one sample a pixel instead of
-// the window's four. Leaves the texture environment, the blend function
-// GL_SRC_ALPHA / GL_ONE and the clear colour as it found them.
+// The 28 additive band layers, in the orange whose alpha flickers.
 void cSceneIntro::draw_bands(float e)
 {
-    GLfloat clear_colour[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear_colour);
-    cTmpRenderTarget layer = get_rendertarget_manager()->get_tmp_rt(RTT_FULL, true);
-    layer->begin();
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(clear_colour[0], clear_colour[1], clear_colour[2], clear_colour[3]);
-
     const float alpha = BAND_ALPHA + static_cast<float>(crt_rand()) * BAND_FLICKER_PER_RAND;
     glColor4f(BAND_RGB[0], BAND_RGB[1], BAND_RGB[2], alpha);
     for (int i = 0; i < BAND_COLUMNS; ++i) {
@@ -306,23 +305,6 @@ void cSceneIntro::draw_bands(float e)
         }
         glPopMatrix();
     }
-    layer->end();
-
-    GLint env_mode = GL_MODULATE;
-    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env_mode);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    push_screen_matrices();
-    glActiveTextureARB(GL_TEXTURE0);
-    layer->bind();
-    layer->enable();
-    draw_quad_texels(*layer);
-    layer->disable();
-    layer->unbind();
-    pop_screen_matrices();
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env_mode);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    layer.reset();
 }
 
 // Multiplies the frame by the blurred mask: unchanged where it is white,
