@@ -457,16 +457,40 @@ void reread_script()
     seek_to(show_time_now(), true);
 }
 
+// Key presses, taken as SDL queues them (in the main thread's pumps): the
+// show's event loop drains the queue every frame, and a press that came in
+// between a look at the queue and that drain (during the wait that keeps
+// frames apart) would be lost to the rehearsal.
+const int HELD_KEYS = 32;
+SDL_keysym held_keys[HELD_KEYS];
+int held_key_count = 0;
+
+int hold_key_presses(const SDL_Event* event)
+{
+    if (event->type != SDL_KEYDOWN || held_key_count == HELD_KEYS)
+        return 1;
+    held_keys[held_key_count++] = event->key.keysym;
+    return 0;
+}
+
 // Takes the rehearsal's own keys out of the window's events; space, q and
 // Escape go the show's own way (its beat line, its exit), key releases and
 // window closes stay for the show's event loop.
 void handle_keys()
 {
     SDL_PumpEvents();
-    SDL_Event events[32];
-    int n = SDL_PeepEvents(events, 32, SDL_GETEVENT, SDL_EVENTMASK(SDL_KEYDOWN));
+    SDL_Event events[HELD_KEYS];
+    // Presses queued before the filter was set, or while the held ones were full.
+    const int queued = SDL_PeepEvents(events, HELD_KEYS, SDL_GETEVENT, SDL_EVENTMASK(SDL_KEYDOWN));
+    SDL_keysym keys[2 * HELD_KEYS];
+    int n = 0;
+    for (int i = 0; i < held_key_count; ++i)
+        keys[n++] = held_keys[i];
+    held_key_count = 0;
+    for (int i = 0; i < queued; ++i)
+        keys[n++] = events[i].key.keysym;
     for (int i = 0; i < n; ++i) {
-        const SDL_keysym& key = events[i].key.keysym;
+        const SDL_keysym& key = keys[i];
         const bool shift = (key.mod & KMOD_SHIFT) != 0;
         switch (key.sym) {
         case SDLK_q:
@@ -554,6 +578,7 @@ int main(int argc, char** argv)
     g.loading = false;
     cSceneManager* m = manager();
     g.quit = m->queue ? m->queue->find(EVENT_QUIT) : NO_EVENT;
+    SDL_SetEventFilter(hold_key_presses);
 
     // The show's start, with the music held until the first moment is reached.
     seek_align_counter();
