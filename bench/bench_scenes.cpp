@@ -12,8 +12,9 @@
 // fast-forward between. Per stretch it prints the median and worst interval
 // of both windows together, the median of each, and the switch frame's own
 // interval, the median also over a frame that only clears and swaps (A),
-// measured in the same window first. Compare against ../shared/bench/ppbench's reference frames
-// in the same X server. Run from the build tree under a display, e.g.
+// measured in the same window first; a stretch too short for a late window
+// prints 0 for it. Compare against ../shared/bench/ppbench's reference
+// frames in the same X server. Run from the build tree under a display, e.g.
 //   xvfb-run -a -s "-screen 0 1024x768x24 +extension GLX" bench/bench_scenes
 #include "../tools/capture/schedule.h"
 #include "core/demo.h"
