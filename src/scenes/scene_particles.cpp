@@ -249,6 +249,11 @@ void cSceneParticles::draw_particles()
     sprites.begin();
     renderer.render_points(particles, false);
     for (int i = 0; i < CLOUD_EXTRA_COPIES; ++i) {
+        // Each copy is handed to the rasterizer before the next is drawn: a
+        // software renderer then fills one copy's points while it transforms
+        // and sorts the next copy's into tiles, work it would otherwise do
+        // one after the other on a core of its own.
+        glFlush();
         glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
         renderer.render_points(particles, true);
     }
