@@ -586,6 +586,21 @@ TEST_F(Programs, lit_shaders_are_brighter_facing_the_light_than_away_from_it)
     EXPECT_GT(brightness(back_face), 400) << str(back_face);
 }
 
+TEST_F(Programs, lit_shaders_weaken_a_point_light_with_its_distance_and_not_through_the_face)
+{
+    glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, 1.0f);
+    auto lit_from = [](const char* name, float z) {
+        const float position[4] = {0, 0, z, 1};
+        glLightfv(GL_LIGHT0, GL_POSITION, position);
+        return brightness(quad(name).at(8, 8));
+    };
+    for (const char* name : {"notex_shader", "pp_shd", "morph_shader"}) {
+        // 1 and 3 units in front of the quad: attenuation 1/2 and 1/10.
+        EXPECT_GT(lit_from(name, 0.5f), lit_from(name, 2.5f) + 150) << name;
+        EXPECT_LT(lit_from(name, -2.5f), 40) << name; // behind it
+    }
+}
+
 TEST_F(Programs, notex_follows_the_current_colour_under_colour_material)
 {
     glEnable(GL_COLOR_MATERIAL);
