@@ -32,13 +32,16 @@ public:
         glGetFloatv(GL_TEXTURE_MATRIX, t.data());
         float diffuse[4];
         glGetLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+        float alpha_scale = 0;
+        glGetTexEnvfv(GL_TEXTURE_ENV, GL_ALPHA_SCALE, &alpha_scale);
+        alpha_scales.push_back(alpha_scale);
         modelviews.push_back(m);
         texture_matrices.push_back(t);
         light_levels.push_back(diffuse[0]);
     }
 
     std::vector<matrix> modelviews, texture_matrices;
-    std::vector<float> light_levels;
+    std::vector<float> light_levels, alpha_scales;
 };
 
 const float DEG = 3.14159265f / 180.0f;
@@ -140,7 +143,7 @@ TEST_F(SceneIntro, arrow_turns_50_degrees_about_z_and_cubes_about_y_after_one_se
     EXPECT_FLOAT_EQ(0.0f, m[12]);
 }
 
-TEST_F(SceneIntro, first_three_blinks_scroll_their_texture_towards_plus_x_and_the_last_three_towards_minus_x)
+TEST_F(SceneIntro, blinks_scroll_their_texture_both_ways_and_the_bands_alone_are_drawn_with_their_alpha_doubled)
 {
     REQUIRE_GL_CONTEXT();
     cClock clock;
@@ -167,6 +170,11 @@ TEST_F(SceneIntro, first_three_blinks_scroll_their_texture_towards_plus_x_and_th
     EXPECT_EQ(28u, intro.mesh(intro.scene.backplate_horiz)->modelviews.size());
     EXPECT_EQ(3u, intro.mesh(intro.scene.backplate_vert)->modelviews.size());
     EXPECT_EQ(1u, intro.mesh(intro.scene.backplate_horiz_black)->modelviews.size());
+    // The band texture holds half the bands' light: they are drawn with their
+    // alpha doubled, and what is drawn after them with it as it is.
+    EXPECT_EQ(std::vector<float>(28, 2.0f), intro.mesh(intro.scene.backplate_horiz)->alpha_scales);
+    EXPECT_EQ(std::vector<float>{1.0f}, intro.mesh(intro.scene.backplate_horiz_black)->alpha_scales);
+    EXPECT_EQ(1.0f, intro.mesh(intro.scene.blinks[0])->alpha_scales.at(0));
     get_shader_container()->unbind();
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_DEPTH_TEST);

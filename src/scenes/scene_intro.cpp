@@ -25,6 +25,8 @@ const float LOGO_CUBES_ORANGE[4] = {1.0f, 174.0f / 255.0f, 0.0f, 1.0f};
 // frame (0.03 / 32767 per step).
 const float BAND_RGB[3] = {1.0f, 165.0f / 255.0f, 0.05f};
 const float BAND_ALPHA = 0.09f, BAND_FLICKER_PER_RAND = 9.1555529e-07f;
+// The band texture holds half of the bands' light (see draw_bands).
+const float BAND_TEXTURE_ALPHA_SCALE = 2.0f;
 // Four columns of bands 101.9 units apart; in each, seven layers whose
 // translations accumulate (x per millisecond, z).
 const int BAND_COLUMNS = 4;
@@ -292,10 +294,20 @@ void cSceneIntro::draw_backdrop()
 }
 
 // The 28 additive band layers, in the orange whose alpha flickers.
+//
+// A band's core is twice as bright as a texel can hold, so its texture holds
+// half of its light and the texture stage doubles the alpha: the blend adds
+// colour x texel x 2 alpha, the whole band in one layer of pixels.
 void cSceneIntro::draw_bands(float e)
 {
     const float alpha = BAND_ALPHA + static_cast<float>(crt_rand()) * BAND_FLICKER_PER_RAND;
     glColor4f(BAND_RGB[0], BAND_RGB[1], BAND_RGB[2], alpha);
+    glPushAttrib(GL_TEXTURE_BIT);
+    glActiveTextureARB(GL_TEXTURE0);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+    glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, BAND_TEXTURE_ALPHA_SCALE);
     for (int i = 0; i < BAND_COLUMNS; ++i) {
         glPushMatrix();
         glTranslatef(-BAND_COLUMN_STEP * static_cast<float>(i), 0.0f, -4.0f);
@@ -305,6 +317,7 @@ void cSceneIntro::draw_bands(float e)
         }
         glPopMatrix();
     }
+    glPopAttrib();
 }
 
 // Multiplies the frame by the blurred mask: unchanged where it is white,

@@ -133,8 +133,8 @@ void add_flat_quad(Mesh& mesh, float x0, float y0, float x1, float y1, float z, 
     mesh.add_quad(a, b, c, d);
 }
 
-// Below this fraction of the way across from either edge, the glow texture
-// is under 29 of 255 (3 at 0.09), which the bands' alpha (at most 0.12)
+// Below this fraction of the way across from either edge, a band's glow is
+// under 29 of 255 (3 at 0.09), which the bands' alpha (at most 0.12)
 // brings to under 3.5 of red a layer, fading to nothing towards the edge: a
 // segment leaves those strips out. Each band layer covers much of the frame,
 // 28 times over, and the renderer pays per pixel drawn, lit or not: the
@@ -142,13 +142,17 @@ void add_flat_quad(Mesh& mesh, float x0, float y0, float x1, float y1, float z, 
 // leaving them out changes the intro's frames by 0.25 to 0.35 of 255 on
 // average.
 const float BAND_DARK_EDGE = 0.2f;
+// Each band's core glows twice: the glow across the band again, squeezed
+// into this fraction of its height in the middle (in the texture, not as a
+// second layer of pixels).
+const float BAND_CORE_HEIGHT = 0.4f;
 
 // A segment of a band from x0 to x1, the glow texture across its height,
 // without the texture's dark edges.
-void band_segment(Mesh& mesh, float x0, float x1, float y, float height, float z)
+void band_segment(Mesh& mesh, float x0, float x1, float y, float height)
 {
     const float e = BAND_DARK_EDGE;
-    add_flat_quad(mesh, x0, y - height * (0.5f - e), x1, y + height * (0.5f - e), z, 0, 1, e, 1 - e);
+    add_flat_quad(mesh, x0, y - height * (0.5f - e), x1, y + height * (0.5f - e), 0, 0, 1, e, 1 - e);
 }
 
 // One column of horizontal bands: glowing segments of several lengths on a
@@ -172,9 +176,7 @@ Mesh backplate_horiz()
         while (x < half - 1.0f) {
             float len = rng.uniform(6.0f, 30.0f);
             float end = std::fmin(x + len, half);
-            band_segment(mesh, x, end, row.y, row.height, 0);
-            // A thinner copy over the middle doubles the core's light.
-            band_segment(mesh, x, end, row.y, row.height * 0.4f, 0.01f);
+            band_segment(mesh, x, end, row.y, row.height);
             x = end + rng.uniform(2.0f, 12.0f);
         }
     }
@@ -213,16 +215,29 @@ Mesh blink(int j)
 
 // --- textures -------------------------------------------------------------------
 
-// The band's glow: across v a bright core fading to black at both edges,
-// along u a soft fade at both ends.
+// The glow across a band, v from 0 to 1: a soft body and a bright core.
+float band_profile(float v)
+{
+    float body = std::pow(std::sin(PI * v), 3.0f);
+    float core = std::exp(-std::pow((v - 0.5f) / 0.06f, 2.0f));
+    return 0.55f * body + 0.45f * core;
+}
+
+// The band's light, at half strength: across v the profile plus the same
+// profile squeezed into the middle BAND_CORE_HEIGHT (without its dark edges,
+// as a segment is drawn), which reaches 2 in the middle; along u a soft fade
+// at both ends. The scene draws the bands with twice their alpha, so each
+// layer adds the whole of it. 128 texels high, so the squeezed core keeps
+// its shape.
 Canvas band_texture()
 {
-    Canvas c(128, 64);
+    Canvas c(128, 128);
     c.shade([](float u, float v) {
-        float across = std::pow(std::sin(PI * v), 3.0f);
-        float core = std::exp(-std::pow((v - 0.5f) / 0.06f, 2.0f));
-        float ends = smoothstep(0.0f, 0.12f, u) * smoothstep(1.0f, 0.88f, u);
-        float k = (0.55f * across + 0.45f * core) * ends;
+        float k = band_profile(v);
+        float inner = 0.5f + (v - 0.5f) / BAND_CORE_HEIGHT;
+        if (inner >= BAND_DARK_EDGE && inner <= 1.0f - BAND_DARK_EDGE)
+            k += band_profile(inner);
+        k *= 0.5f * smoothstep(0.0f, 0.12f, u) * smoothstep(1.0f, 0.88f, u);
         return rgba(k, k, k);
     });
     return c;
