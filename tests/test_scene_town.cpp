@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -43,6 +45,25 @@ TEST(TownFigures, flash_rests_at_0_02_peaks_at_0_145_after_85_ms_and_is_back_aft
     EXPECT_FLOAT_EQ(0.02f, town_flash_level(60000, 0.145f));
     // During the rise the level never falls: a new bwab while bright keeps it.
     EXPECT_FLOAT_EQ(0.13f, town_flash_level(10, 0.13f));
+}
+
+TEST(TownFigures, credit_bounds_frame_each_quarters_lit_texels_with_a_texel_to_spare_and_mark_a_dark_quarter_empty)
+{
+    std::vector<uint8_t> rgba(1024 * 768 * 4, 0);
+    for (size_t i = 3; i < rgba.size(); i += 4)
+        rgba[i] = 255; // opaque black: alpha alone is no light
+    auto light = [&](int s, int t) { rgba[(size_t(t) * 1024 + size_t(s)) * 4 + 1] = 1; };
+    light(100, 500); // upper left
+    light(0, 0);     // lower left, in the corner
+    for (int t = 10; t < 20; ++t)
+        light(600, t), light(609, t); // lower right
+    float b[TOWN_CREDIT_QUARTERS][4];
+    town_credit_bounds(rgba.data(), b);
+    const float expected[TOWN_CREDIT_QUARTERS][4] = {
+        {99, 102, 499, 502}, {512, 512, 384, 384}, {0, 2, 0, 2}, {599, 611, 9, 21}};
+    for (int q = 0; q < TOWN_CREDIT_QUARTERS; ++q)
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(expected[q][k], b[q][k]) << "quarter " << q << ", value " << k;
 }
 
 TEST(TownFigures, eye_moves_on_every_fourth_bwab_and_stays_after_the_sixteenth)
@@ -272,6 +293,18 @@ TEST_F(Town, each_credit_quarter_lands_in_its_own_quarter_of_the_screen)
                 EXPECT_LT(change[k] * 20.0, change[q]) << "quarter " << q << " leaves quarter " << k << " alone";
             }
     }
+    // Drawn in their lit parts alone, the quarters give the same frame.
+    for (int32_t& t : scene->fadein_times)
+        t = e - 1000;
+    const std::vector<uint8_t> parts = frame_at(e);
+    float found[TOWN_CREDIT_QUARTERS][4];
+    std::copy(&scene->credit_texels[0][0], &scene->credit_texels[0][0] + 16, &found[0][0]);
+    EXPECT_LT(found[0][1] - found[0][0], 500.0f) << "the upper left quarter is drawn in part";
+    const float whole[TOWN_CREDIT_QUARTERS][4] = {
+        {0, 512, 384, 768}, {512, 1024, 384, 768}, {0, 512, 0, 384}, {512, 1024, 0, 384}};
+    std::copy(&whole[0][0], &whole[0][0] + 16, &scene->credit_texels[0][0]);
+    EXPECT_EQ(parts, frame_at(e));
+    std::copy(&found[0][0], &found[0][0] + 16, &scene->credit_texels[0][0]);
     for (int32_t& t : scene->fadein_times)
         t = TOWN_NEVER;
 }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <vector>
 
 const float TOWN_SKY_COLD[3] = {59.0f / 255.0f, 101.0f / 255.0f, 141.0f / 255.0f};
 const float TOWN_SKY_WARM[3] = {200.0f / 255.0f, 101.0f / 255.0f, 16.0f / 255.0f};
@@ -53,6 +54,7 @@ const float CREDIT_TEXELS[TOWN_CREDIT_QUARTERS][4] = {
     {0, 512, 384, 768}, {512, 1024, 384, 768}, {0, 512, 0, 384}, {512, 1024, 0, 384}};
 const float CREDIT_SCREEN[TOWN_CREDIT_QUARTERS][4] = {
     {0, 0.5f, 0.5f, 1}, {0.5f, 1, 0.5f, 1}, {0, 0.5f, 0, 0.5f}, {0.5f, 1, 0, 0.5f}};
+const int CREDIT_WIDTH = 1024, CREDIT_HEIGHT = 768;
 
 } // namespace
 
@@ -91,12 +93,43 @@ float town_credit_weight(int32_t e, int32_t fadein_time)
     return clamp01(float(double(age) * CREDIT_FADE_PER_MS));
 }
 
+void town_credit_bounds(const uint8_t* rgba, float bounds[TOWN_CREDIT_QUARTERS][4])
+{
+    for (int q = 0; q < TOWN_CREDIT_QUARTERS; ++q) {
+        const float* quarter = CREDIT_TEXELS[q];
+        const int s0 = int(quarter[0]), s1 = int(quarter[1]), t0 = int(quarter[2]), t1 = int(quarter[3]);
+        int lo_s = s1, hi_s = s0, lo_t = t1, hi_t = t0; // empty until a lit texel
+        for (int t = t0; t < t1; ++t)
+            for (int s = s0; s < s1; ++s) {
+                const uint8_t* texel = rgba + (size_t(t) * CREDIT_WIDTH + size_t(s)) * 4;
+                if (texel[0] | texel[1] | texel[2]) {
+                    lo_s = std::min(lo_s, s);
+                    hi_s = std::max(hi_s, s + 1);
+                    lo_t = std::min(lo_t, t);
+                    hi_t = std::max(hi_t, t + 1);
+                }
+            }
+        if (hi_s <= lo_s) {
+            bounds[q][0] = bounds[q][1] = float(s0);
+            bounds[q][2] = bounds[q][3] = float(t0);
+            continue;
+        }
+        // One texel more each way: a filtered read just outside still sees
+        // the lit edge where the picture is not drawn texel for pixel.
+        bounds[q][0] = float(std::max(s0, lo_s - 1));
+        bounds[q][1] = float(std::min(s1, hi_s + 1));
+        bounds[q][2] = float(std::max(t0, lo_t - 1));
+        bounds[q][3] = float(std::min(t1, hi_t + 1));
+    }
+}
+
 // --- lifecycle ------------------------------------------------------------------
 
 cSceneTown::cSceneTown(cClock* clock)
     : cScene(clock), town(nullptr), bwab_time(0), bwab_count(0), credits_texture(nullptr), first_frame(INT32_MAX),
       fadein_times{TOWN_NEVER, TOWN_NEVER, TOWN_NEVER, TOWN_NEVER}, fadein_count(0), sky_end(-1), flash(0.0f)
 {
+    std::copy(&CREDIT_TEXELS[0][0], &CREDIT_TEXELS[0][0] + 4 * TOWN_CREDIT_QUARTERS, &credit_texels[0][0]);
 }
 
 cSceneTown::~cSceneTown()
@@ -117,8 +150,31 @@ void cSceneTown::load()
         .pass([this] {
             glow.init();
             vertex_fog.init();
+            find_credit_texels();
         });
     scene_load(*this, list);
+}
+
+// Reads the credits picture back once to find the lit part of each quarter.
+void cSceneTown::find_credit_texels()
+{
+    const GLenum target = credits_texture->target;
+    GLint bound = 0, width = 0, height = 0;
+    glGetIntegerv(target == GL_TEXTURE_RECTANGLE_ARB ? GL_TEXTURE_BINDING_RECTANGLE_ARB : GL_TEXTURE_BINDING_2D,
+                  &bound);
+    glBindTexture(target, credits_texture->id);
+    glGetTexLevelParameteriv(target, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(target, 0, GL_TEXTURE_HEIGHT, &height);
+    if (width == CREDIT_WIDTH && height == CREDIT_HEIGHT) {
+        std::vector<uint8_t> rgba(size_t(width) * size_t(height) * 4);
+        glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glGetTexImage(target, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        glPopClientAttrib();
+        town_credit_bounds(rgba.data(), credit_texels);
+    }
+    glBindTexture(target, GLuint(bound));
 }
 
 void cSceneTown::init()
@@ -316,18 +372,27 @@ void cSceneTown::draw_credits()
         // cost a quarter of the screen's pixels.
         if (a <= 0.0f)
             continue;
-        const float* s = CREDIT_TEXELS[q];
+        // Only the quarter's lit part, where it lands in the quarter's screen.
+        const float* s = credit_texels[q];
+        if (s[1] <= s[0] || s[3] <= s[2])
+            continue;
+        const float* whole = CREDIT_TEXELS[q];
         const float* r = CREDIT_SCREEN[q];
+        float x[2], y[2];
+        for (int k = 0; k < 2; ++k) {
+            x[k] = r[0] + (r[1] - r[0]) * (s[k] - whole[0]) / (whole[1] - whole[0]);
+            y[k] = r[2] + (r[3] - r[2]) * (s[2 + k] - whole[2]) / (whole[3] - whole[2]);
+        }
         glColor4f(1.0f, 1.0f, 1.0f, CREDIT_ALPHA * a);
         glBegin(GL_QUADS);
         glTexCoord2f(s[0], s[2]);
-        glVertex2f(r[0], r[2]);
+        glVertex2f(x[0], y[0]);
         glTexCoord2f(s[1], s[2]);
-        glVertex2f(r[1], r[2]);
+        glVertex2f(x[1], y[0]);
         glTexCoord2f(s[1], s[3]);
-        glVertex2f(r[1], r[3]);
+        glVertex2f(x[1], y[1]);
         glTexCoord2f(s[0], s[3]);
-        glVertex2f(r[0], r[3]);
+        glVertex2f(x[0], y[1]);
         glEnd();
     }
     glBindTexture(credits_texture->target, 0);

@@ -48,6 +48,12 @@ void town_eye_offset(int32_t bwab_count, float offset[3]);
 // The weight of a credit quarter faded in at fadein_time: 0 before, rising
 // to 1 over 2000 ms.
 float town_credit_weight(int32_t e, int32_t fadein_time);
+// The lit part of each credit quarter of the 1024 x 768 RGBA picture (rows
+// from t = 0 up, as GL reads a texture back): texels (s0, s1, t0, t1) round
+// its texels that are not black, one texel wider each way within the
+// quarter, s0 == s1 for a quarter with none. Added, black adds nothing, so
+// drawing this part alone gives the frame the whole quarter gives.
+void town_credit_bounds(const uint8_t* rgba, float bounds[TOWN_CREDIT_QUARTERS][4]);
 
 class cSceneTown : public cScene
 {
@@ -69,6 +75,8 @@ public:
     void draw_town_grid();
     // The faded-in credit quarters over the frame, each in its own quarter.
     void draw_credits();
+    // Sets credit_texels from the loaded picture (load's last step).
+    void find_credit_texels();
 
     iMesh* town; // "crazytown.bzobj", keeps its materials
     cPostGlow glow;
@@ -77,6 +85,9 @@ public:
     int32_t bwab_time;  // show time of the last bwab (or of the last init)
     int32_t bwab_count; // bwab events seen, across stretches
     cTexture* credits_texture; // "credits.png", 1024x768 texels
+    // The part of each quarter drawn (town_credit_bounds of the texture, at
+    // load); the whole quarters before, or for a picture of another size.
+    float credit_texels[TOWN_CREDIT_QUARTERS][4];
     int32_t first_frame;       // show time of the first drawn frame; INT32_MAX before it
     int32_t fadein_times[TOWN_CREDIT_QUARTERS]; // TOWN_NEVER until filled
     int32_t fadein_count;                       // the next slot to fill
