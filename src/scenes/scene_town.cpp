@@ -48,12 +48,12 @@ const double EYE_X = 260.0, EYE_X_PER_MS = 0.002;
 const double EYE_Y = 20.0, EYE_SWAY = 20.0, EYE_SWAY_PER_MS = 0.000066666667;
 const double EYE_Z = 460.0, EYE_Z_PER_MS = 0.0013333333;
 
-// The credit quarters: texels (s0, s1, t0, t1) of the 1024 x 768 picture and
-// the screen rectangle (x0, x1, y0, y1) each lands on; t and y grow upwards.
+// The credit quarters: texels (s0, s1, t0, t1) of the 1024 x 768 picture;
+// t grows upwards. Each lands on the same part of the screen as it has of the
+// picture (the upper left quarter on the screen's upper left quarter, and so
+// on): a texel (s, t) at (s / 1024, t / 768) of the screen.
 const float CREDIT_TEXELS[TOWN_CREDIT_QUARTERS][4] = {
     {0, 512, 384, 768}, {512, 1024, 384, 768}, {0, 512, 0, 384}, {512, 1024, 0, 384}};
-const float CREDIT_SCREEN[TOWN_CREDIT_QUARTERS][4] = {
-    {0, 0.5f, 0.5f, 1}, {0.5f, 1, 0.5f, 1}, {0, 0.5f, 0, 0.5f}, {0.5f, 1, 0, 0.5f}};
 const int CREDIT_WIDTH = 1024, CREDIT_HEIGHT = 768;
 
 } // namespace
@@ -372,17 +372,12 @@ void cSceneTown::draw_credits()
         // cost a quarter of the screen's pixels.
         if (a <= 0.0f)
             continue;
-        // Only the quarter's lit part, where it lands in the quarter's screen.
+        // Only the quarter's lit part, where it lies on the screen.
         const float* s = credit_texels[q];
         if (s[1] <= s[0] || s[3] <= s[2])
             continue;
-        const float* whole = CREDIT_TEXELS[q];
-        const float* r = CREDIT_SCREEN[q];
-        float x[2], y[2];
-        for (int k = 0; k < 2; ++k) {
-            x[k] = r[0] + (r[1] - r[0]) * (s[k] - whole[0]) / (whole[1] - whole[0]);
-            y[k] = r[2] + (r[3] - r[2]) * (s[2 + k] - whole[2]) / (whole[3] - whole[2]);
-        }
+        const float x[2] = {s[0] / float(CREDIT_WIDTH), s[1] / float(CREDIT_WIDTH)};
+        const float y[2] = {s[2] / float(CREDIT_HEIGHT), s[3] / float(CREDIT_HEIGHT)};
         glColor4f(1.0f, 1.0f, 1.0f, CREDIT_ALPHA * a);
         glBegin(GL_QUADS);
         glTexCoord2f(s[0], s[2]);
