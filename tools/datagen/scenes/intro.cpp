@@ -137,14 +137,15 @@ void add_flat_quad(Mesh& mesh, float x0, float y0, float x1, float y1, float z, 
 }
 
 // Below this fraction of the way across from either edge, a band's glow is
-// under 29 of 255 (3 at 0.09), which the bands' alpha (at most 0.12)
-// brings to under 3.5 of red a layer, fading to nothing towards the edge: a
-// segment leaves those strips out. Each band layer covers much of the frame,
-// 28 times over, and the renderer pays per pixel drawn, lit or not: the
-// strips between 0.09 and 0.2 are over a quarter of the bands' pixels, and
-// leaving them out changes the intro's frames by 0.25 to 0.35 of 255 on
-// average.
-const float BAND_DARK_EDGE = 0.2f;
+// under 55 of 255 (29 at 0.2, 3 at 0.09), which the bands' alpha (at most
+// 0.12) brings to under 7 of red a layer, fading to nothing towards the
+// edge: a segment leaves those strips out. Each band layer covers much of
+// the frame, 28 times over, and the renderer pays per pixel drawn, lit or
+// not: the strips between 0.09 and 0.26 are over a third of the bands'
+// pixels. Leaving out those up to 0.2 changed the intro's frames by 0.25 to
+// 0.35 of 255 on average, and those from 0.2 to 0.26 by 0.5 more, with the
+// bands' soft edges still soft.
+const float BAND_DARK_EDGE = 0.26f;
 // Each band's core glows twice: the glow across the band again, squeezed
 // into this fraction of its height in the middle (in the texture, not as a
 // second layer of pixels).
