@@ -26,10 +26,10 @@
 //   times over; thinner, they still cross into the lattice;
 // - the bands are one row of quads high and the gores one column wide, and
 //   a quad spans 15 degrees along a band or gore: the software renderer
-//   pays for every triangle of the ten copies and shades the blocks of
-//   pixels an edge between two triangles splits twice, so fewer, fuller
-//   triangles cost far less for the same lattice (the sphere map's
-//   coordinates, taken at the corners, bend the streaks a little
+//   pays for every triangle of the ten copies (most likely for the blocks
+//   of pixels an edge between two triangles splits, shaded twice), so
+//   fewer, fuller triangles cost far less for the same lattice (the sphere
+//   map's coordinates, taken at the corners, bend the streaks a little
 //   differently; the outlines are polygons of 24 sides).
 // The scene's colour-dodge blend lights the ring layer only where the nest
 // is not black, so the sphere map holds a faint blue haze between its bright

@@ -12,8 +12,8 @@
 //   the sky's colour, lit by one light sitting up, right and ahead of the
 //   eye. So nothing hides anything: every face adds a little of its lit
 //   colour, the town reads where faces and lines pile up: walls, a band at
-//   every second floor, lit edges round every tier, masts and beacons, street lines
-//   and lamps. The mesh keeps its materials (one per kind of part), but they
+//   every second floor, lit edges round every tier, masts and beacons,
+//   street lines and lamps. The mesh keeps its materials (one per kind of part), but they
 //   set no colour and bind no texture (see uncoloured()).
 // - The eye drifts near (260, 20, 460), down to about 1 unit over 28 s, and
 //   jumps by (125, 0, 100), (-50, 5, 0), (10, -10, 10) and (100, 10, -200);
@@ -110,6 +110,7 @@ Mesh box_between(Vec3 lo, Vec3 hi)
 // nearly as wide as both did, while the other, seen edge on, was a sliver
 // as long as the tower is tall that lit few pixels yet cost as many blocks
 // as the wide one. The post stands where the tier's walls pile up anyway.
+// (A line along z has no plane facing z and keeps both.)
 void line_between(Mesh& m, Vec3 lo, Vec3 hi, bool facing_z = false)
 {
     const Vec3 size = hi - lo, c = (lo + hi) * 0.5f;
