@@ -109,55 +109,46 @@ void draw_quad2(const iRenderTarget& a, const iRenderTarget& b)
     glPopAttrib();
 }
 
-namespace {
-
-// While alive, the rectangle texture bound to the given unit is sampled
-// nearest; the filters it had come back afterwards. Passes that read every
-// texel at its centre get the same values as with the targets' linear
-// filters, for a quarter of the texel reads.
-class cNearestTexels
+cNearestTexels::cNearestTexels(GLenum unit) : unit(unit)
 {
-public:
-    explicit cNearestTexels(GLenum unit) : unit(unit)
-    {
-        GLint active = GL_TEXTURE0;
-        glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
-        glActiveTextureARB(unit);
-        glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, &filters[0]);
-        glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filters[1]);
-        glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &texture);
-        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glActiveTextureARB(GLenum(active));
-    }
-    ~cNearestTexels()
-    {
-        GLint active = GL_TEXTURE0;
-        glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
-        glActiveTextureARB(unit);
-        GLint bound = 0;
-        glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &bound);
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, GLuint(texture));
-        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filters[0]);
-        glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filters[1]);
-        glBindTexture(GL_TEXTURE_RECTANGLE_ARB, GLuint(bound));
-        glActiveTextureARB(GLenum(active));
-    }
-    cNearestTexels(const cNearestTexels&) = delete;
-    cNearestTexels& operator=(const cNearestTexels&) = delete;
+    GLint active = GL_TEXTURE0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+    glActiveTextureARB(unit);
+    glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, &filters[0]);
+    glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filters[1]);
+    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &texture);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glActiveTextureARB(GLenum(active));
+}
 
-private:
-    GLenum unit;
-    GLint filters[2] = {GL_LINEAR, GL_LINEAR};
-    GLint texture = 0;
-};
+cNearestTexels::~cNearestTexels()
+{
+    GLint active = GL_TEXTURE0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+    glActiveTextureARB(unit);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &bound);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, GLuint(texture));
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MIN_FILTER, filters[0]);
+    glTexParameteri(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, filters[1]);
+    glBindTexture(GL_TEXTURE_RECTANGLE_ARB, GLuint(bound));
+    glActiveTextureARB(GLenum(active));
+}
+
+bool viewport_is(uint32_t width, uint32_t height)
+{
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    return uint32_t(viewport[2]) == width && uint32_t(viewport[3]) == height;
+}
+
+namespace {
 
 // Whether a screen quad over the viewport puts each of t's texels on one pixel.
 bool covers_viewport_exactly(const cRenderTarget_fbo& t)
 {
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    return uint32_t(viewport[2]) == t.width && uint32_t(viewport[3]) == t.height;
+    return viewport_is(t.width, t.height);
 }
 
 } // namespace

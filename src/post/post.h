@@ -21,6 +21,27 @@ void draw_quad(const iRenderTarget& t);
 // writes. Blending is left as the caller set it.
 void draw_quad2(const iRenderTarget& a, const iRenderTarget& b);
 
+// While alive, the rectangle texture bound to the given unit is sampled
+// nearest; the filters it had come back afterwards. A quad that reads every
+// texel at its centre gets the same values as with linear filtering, for a
+// quarter of the texel reads.
+class cNearestTexels
+{
+public:
+    explicit cNearestTexels(GLenum unit);
+    ~cNearestTexels();
+    cNearestTexels(const cNearestTexels&) = delete;
+    cNearestTexels& operator=(const cNearestTexels&) = delete;
+
+private:
+    GLenum unit;
+    GLint filters[2] = {GL_LINEAR, GL_LINEAR};
+    GLint texture = 0;
+};
+
+// Whether the current viewport is width x height pixels.
+bool viewport_is(uint32_t width, uint32_t height);
+
 // As draw_quad and draw_quad2, for the targets bound on units 0 and 1: a
 // target of the viewport's size is sampled nearest while the quad is drawn
 // (each pixel's centre lies on a texel's centre, so linear filtering would

@@ -13,6 +13,7 @@
 #include <GL/glu.h>
 #include <cfloat>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -20,7 +21,7 @@ const double FOV = 120.0, ZNEAR = 1.0, ZFAR = 5000.0;
 const int32_t EVENT_CODE_BEAT = 16; // the script's "beat"
 const float POINT_SIZE = 10.0f; // pixels, before distance attenuation
 // The grid picture's size: its rectangle texture is addressed in texels.
-const float GRID_TEXELS_W = 1024.0f, GRID_TEXELS_H = 768.0f;
+const uint32_t GRID_TEXELS_W = 1024, GRID_TEXELS_H = 768;
 
 // Two attractors pulling every living particle once a frame with the
 // strength over the distance (not scaled by time).
@@ -288,10 +289,16 @@ void cSceneParticles::draw_background()
     glLoadIdentity();
     push_screen_matrices();
 
-    // The grid over the whole screen, in the picture's texels.
+    // The grid over the whole screen, in the picture's texels: where it
+    // lies texel for texel on the pixels, it is sampled nearest.
     glEnable(grid_texture->target);
     glBindTexture(grid_texture->target, grid_texture->id);
-    draw_textured_unit_square(GRID_TEXELS_W, GRID_TEXELS_H);
+    {
+        std::optional<cNearestTexels> nearest;
+        if (grid_texture->target == GL_TEXTURE_RECTANGLE_ARB && viewport_is(GRID_TEXELS_W, GRID_TEXELS_H))
+            nearest.emplace(GL_TEXTURE0);
+        draw_textured_unit_square(GRID_TEXELS_W, GRID_TEXELS_H);
+    }
     glDisable(grid_texture->target);
     glBindTexture(grid_texture->target, 0);
 

@@ -3,6 +3,7 @@
 #include "core/display.h"
 #include "core/gl_ext.h"
 #include "mesh_files/mesh.h"
+#include "post/post.h"
 #include "rendertargets/rendertarget_manager.h"
 #include "shaders/cShaderContainer_CG.h"
 #include "textures/texture_manager.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 const float TOWN_SKY_COLD[3] = {59.0f / 255.0f, 101.0f / 255.0f, 141.0f / 255.0f};
@@ -365,6 +367,11 @@ void cSceneTown::draw_credits()
 
     glEnable(credits_texture->target);
     glBindTexture(credits_texture->target, credits_texture->id);
+    // Where the picture lies texel for texel on the pixels, nearest sampling
+    // reads the same values.
+    std::optional<cNearestTexels> nearest;
+    if (credits_texture->target == GL_TEXTURE_RECTANGLE_ARB && viewport_is(CREDIT_WIDTH, CREDIT_HEIGHT))
+        nearest.emplace(GL_TEXTURE0);
     const int32_t e = scene_time(clock);
     for (int q = 0; q < TOWN_CREDIT_QUARTERS; ++q) {
         const float a = town_credit_weight(e, fadein_times[q]);
@@ -390,6 +397,7 @@ void cSceneTown::draw_credits()
         glVertex2f(x[0], y[1]);
         glEnd();
     }
+    nearest.reset();
     glBindTexture(credits_texture->target, 0);
     glDisable(credits_texture->target);
 
