@@ -327,6 +327,8 @@ TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices
         if (setting.shader == std::string("null_shader")) { // the copy draws with no shader bound
             copy_exact(*quarter);
             GlState::now().expect_same(quad2_before, "copy_exact", false);
+            copy_exact_modulated(*full, *quarter);
+            GlState::now().expect_same(quad2_before, "copy_exact_modulated", false);
         }
 
         glMatrixMode(GL_PROJECTION);
@@ -338,7 +340,7 @@ TEST_F(Post, every_pass_gives_back_shader_enables_colour_depth_mask_and_matrices
     testing::internal::GetCapturedStdout();
 }
 
-TEST_F(Post, copy_exact_puts_every_texel_on_the_pixel_under_it_and_keeps_the_targets_filter)
+TEST_F(Post, copy_exact_puts_every_texel_on_the_pixel_under_it_keeps_the_targets_filter_and_can_multiply_it)
 {
     cTmpRenderTarget quarter = manager->get_tmp_rt(RTT_QUATER, false);
     const int w = int(quarter->width), h = int(quarter->height);
@@ -363,6 +365,21 @@ TEST_F(Post, copy_exact_puts_every_texel_on_the_pixel_under_it_and_keeps_the_tar
     glGetTexParameteriv(GL_TEXTURE_RECTANGLE_ARB, GL_TEXTURE_MAG_FILTER, &filter);
     EXPECT_EQ(GL_LINEAR, filter);
     quarter->unbind();
+
+    // Multiplied by a second image, stretched over the viewport: grey 128.
+    cTmpRenderTarget grey = manager->get_tmp_rt(RTT_QUATER, false);
+    grey->begin();
+    glClearColor(128.0f / 255.0f, 128.0f / 255.0f, 128.0f / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    grey->end();
+    out.bind();
+    copy_exact_modulated(*quarter, *grey);
+    const std::vector<uint8_t> darkened = out.read();
+    int off = 0;
+    for (int i = 0; i < w * h; ++i)
+        for (int c = 0; c < 3; ++c)
+            off += std::abs(int(darkened[4 * i + c]) - (picture[3 * i + c] * 128 + 127) / 255) > 1;
+    EXPECT_EQ(0, off);
 }
 
 // A broken GL must not pass as skipped tests: with a display named where no

@@ -192,6 +192,36 @@ void copy_exact(cRenderTarget_fbo& t)
     glPopAttrib();
 }
 
+void copy_exact_modulated(cRenderTarget_fbo& t, cRenderTarget_fbo& m)
+{
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_ALPHA_TEST, GL_FOG, GL_CULL_FACE})
+        glDisable(cap);
+    glDepthMask(GL_FALSE);
+    // Unit 1: m, multiplying what unit 0 hands on.
+    glActiveTextureARB(GL_TEXTURE1);
+    for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T})
+        glDisable(cap);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    m.bind();
+    m.enable();
+    // Unit 0: t's texel as it is.
+    glActiveTextureARB(GL_TEXTURE0);
+    for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T})
+        glDisable(cap);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    t.bind();
+    t.enable();
+    draw_quad2_texels(t, m);
+    glActiveTextureARB(GL_TEXTURE1);
+    m.disable();
+    m.unbind();
+    glActiveTextureARB(GL_TEXTURE0);
+    t.disable();
+    t.unbind();
+    glPopAttrib();
+}
+
 // --- levels, blur, colour dodge ------------------------------------------------------
 
 void cPostLevels::init()

@@ -57,6 +57,13 @@ void draw_quad2_texels(const cRenderTarget_fbo& a, const cRenderTarget_fbo& b);
 // modelview matrix mode current.
 void copy_exact(cRenderTarget_fbo& t);
 
+// As copy_exact, each texel multiplied by m's image stretched over the
+// viewport (read linearly on unit 1): the picture that multiplying t by m
+// with blending and then copying it would give, within a level of rounding,
+// in one pass instead of two. Call it with no shader bound; every state it
+// changes is restored.
+void copy_exact_modulated(cRenderTarget_fbo& t, cRenderTarget_fbo& m);
+
 // Bright-pass: src through "levels_shader" into dst.
 class cPostLevels
 {

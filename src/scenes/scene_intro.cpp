@@ -155,21 +155,19 @@ void cSceneIntro::draw()
     gluLookAt(eye[0], eye[1], eye[2], centre[0], centre[1], centre[2], 0.0, 1.0, 0.0);
 
     draw_halo_mask();
-    // The backdrop is drawn, and darkened by the halo, in a single-sampled
-    // full-size target and copied to the window texel for pixel: each of its
-    // full-screen layers costs one sample a pixel instead of four. Only the
-    // edges of its plates and strips lose the window's smoothing (under a
-    // third of a level of 255 on average over a frame); the logo, drawn over
-    // it in the window, keeps it.
+    // The backdrop is drawn in a single-sampled full-size target and copied
+    // to the window texel for pixel: each of its full-screen layers costs one
+    // sample a pixel instead of four. Only the edges of its plates and strips
+    // lose the window's smoothing (under a third of a level of 255 on average
+    // over a frame); the logo, drawn over it in the window, keeps it.
     cTmpRenderTarget backdrop = get_rendertarget_manager()->get_tmp_rt(RTT_FULL, true);
     backdrop->begin();
     // Black, as the window was cleared (the mask's white is still set).
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     draw_backdrop();
-    apply_halo();
     backdrop->end();
-    copy_exact(*backdrop);
+    copy_darkened_by_halo(*backdrop);
     backdrop.reset();
     draw_logo();
 
@@ -233,7 +231,7 @@ void cSceneIntro::draw_halo_mask()
 }
 
 // Leaves blending on with GL_SRC_ALPHA / GL_ONE, lighting and the depth
-// test off and the texture matrix at identity, for apply_halo and draw_logo
+// test off and the texture matrix at identity, for the halo's copy and draw_logo
 // to set what they need.
 void cSceneIntro::draw_backdrop()
 {
@@ -320,40 +318,18 @@ void cSceneIntro::draw_bands(float e)
     glPopAttrib();
 }
 
-// Multiplies the frame by the blurred mask: unchanged where it is white,
-// darkened under the silhouette.
-void cSceneIntro::apply_halo()
+// Copies the backdrop to the window multiplied by the blurred mask:
+// unchanged where the mask is white, darkened under the silhouette. The
+// multiply rides on the copy instead of being a full-screen pass of its own
+// (each pixel rounds once instead of twice, a level at most). Leaves no
+// shader bound, the colour white and the blend function at source alpha /
+// one minus source alpha.
+void cSceneIntro::copy_darkened_by_halo(cRenderTarget_fbo& backdrop)
 {
-    glPushAttrib(GL_ENABLE_BIT);
     get_shader_container()->unbind();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ZERO, GL_SRC_COLOR);
-    glDisable(GL_LIGHTING);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    GLboolean depth_mask = GL_TRUE;
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
-    glDepthMask(GL_FALSE);
-    glDisable(GL_DEPTH_TEST);
-
-    glPushAttrib(GL_CURRENT_BIT | GL_ENABLE_BIT);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
-    glDepthMask(GL_FALSE);
-    push_screen_matrices();
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    glActiveTextureARB(GL_TEXTURE0);
-    halo_target->bind();
-    halo_target->enable();
-    draw_quad(*halo_target);
-    halo_target->unbind();
-    halo_target->disable();
-    pop_screen_matrices();
-    glDepthMask(GL_TRUE);
-    glPopAttrib();
-
+    copy_exact_modulated(backdrop, *halo_target);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDepthMask(depth_mask);
-    glPopAttrib();
 }
 
 // Leaves "notex_shader" bound, lighting and the depth test on.

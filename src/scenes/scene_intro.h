@@ -36,7 +36,7 @@ public:
     // The drawing steps of draw(), in their order.
     void draw_halo_mask();
     void draw_backdrop();
-    void apply_halo();
+    void copy_darkened_by_halo(cRenderTarget_fbo& backdrop);
     void draw_logo();
     // The moving logo parts at x = -6, each turned by 0.05 degrees per
     // millisecond of show time.
