@@ -198,20 +198,17 @@ void copy_exact_modulated(cRenderTarget_fbo& t, cRenderTarget_fbo& m)
     for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_ALPHA_TEST, GL_FOG, GL_CULL_FACE})
         glDisable(cap);
     glDepthMask(GL_FALSE);
-    // Unit 1: m, multiplying what unit 0 hands on.
-    glActiveTextureARB(GL_TEXTURE1);
-    for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T})
-        glDisable(cap);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    m.bind();
-    m.enable();
-    // Unit 0: t's texel as it is.
-    glActiveTextureARB(GL_TEXTURE0);
-    for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T})
-        glDisable(cap);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    t.bind();
-    t.enable();
+    const auto use_unit = [](GLenum unit, GLint mode, cRenderTarget_fbo& target) {
+        glActiveTextureARB(unit);
+        for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T})
+            glDisable(cap);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, mode);
+        target.bind();
+        target.enable();
+    };
+    // Unit 0 hands t's texel on as it is, unit 1 multiplies it by m's.
+    use_unit(GL_TEXTURE1, GL_MODULATE, m);
+    use_unit(GL_TEXTURE0, GL_REPLACE, t);
     draw_quad2_texels(t, m);
     glActiveTextureARB(GL_TEXTURE1);
     m.disable();
