@@ -366,19 +366,33 @@ TEST_F(Post, copy_exact_puts_every_texel_on_the_pixel_under_it_keeps_the_targets
     EXPECT_EQ(GL_LINEAR, filter);
     quarter->unbind();
 
-    // Multiplied by a second image, stretched over the viewport: grey 128.
-    cTmpRenderTarget grey = manager->get_tmp_rt(RTT_QUATER, false);
-    grey->begin();
+    // Multiplied by a smaller image stretched over the viewport: a half-size
+    // picture of 200 under a quarter-size one, white on its left half and
+    // grey 128 on its right, comes out 200 on the left and 100 on the right.
+    cTmpRenderTarget half = manager->get_tmp_rt(RTT_HALF, false), mask = manager->get_tmp_rt(RTT_QUATER, false);
+    const int hw = int(half->width), hh = int(half->height);
+    half->begin();
+    glClearColor(200.0f / 255.0f, 200.0f / 255.0f, 200.0f / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    half->end();
+    mask->begin();
     glClearColor(128.0f / 255.0f, 128.0f / 255.0f, 128.0f / 255.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    grey->end();
-    out.bind();
-    copy_exact_modulated(*quarter, *grey);
-    const std::vector<uint8_t> darkened = out.read();
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, GLsizei(mask->width / 2), GLsizei(mask->height));
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    mask->end();
+    OffscreenTarget modulated(hw, hh);
+    copy_exact_modulated(*half, *mask);
+    const std::vector<uint8_t> darkened = modulated.read();
+    // (Away from the edges, where the targets' clamp mode blends in the border.)
     int off = 0;
-    for (int i = 0; i < w * h; ++i)
-        for (int c = 0; c < 3; ++c)
-            off += std::abs(int(darkened[4 * i + c]) - (picture[3 * i + c] * 128 + 127) / 255) > 1;
+    for (int y = 8; y < hh - 8; ++y)
+        for (int x : {8, hw / 2 - 8, hw / 2 + 8, hw - 8})
+            off += std::abs(int(darkened[4 * (std::size_t(y) * std::size_t(hw) + std::size_t(x))]) -
+                            (x < hw / 2 ? 200 : 100)) > 1;
     EXPECT_EQ(0, off);
 }
 
