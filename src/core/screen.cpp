@@ -45,3 +45,15 @@ void draw_unit_square_textured()
     glVertex3f(0, 1, 0);
     glEnd();
 }
+
+cMultisampleOff::cMultisampleOff() : was_on(glIsEnabled(GL_MULTISAMPLE))
+{
+    if (was_on)
+        glDisable(GL_MULTISAMPLE);
+}
+
+cMultisampleOff::~cMultisampleOff()
+{
+    if (was_on)
+        glEnable(GL_MULTISAMPLE);
+}

@@ -92,6 +92,7 @@ void draw_quad(const iRenderTarget& t)
 
 void draw_quad2(const iRenderTarget& a, const iRenderTarget& b)
 {
+    const cMultisampleOff whole_pixels;
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
@@ -175,6 +176,7 @@ void draw_quad2_texels(const cRenderTarget_fbo& a, const cRenderTarget_fbo& b)
 
 void copy_exact(cRenderTarget_fbo& t)
 {
+    const cMultisampleOff whole_pixels;
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_ALPHA_TEST, GL_FOG, GL_CULL_FACE, GL_TEXTURE_2D})
         glDisable(cap);

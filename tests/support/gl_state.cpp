@@ -18,7 +18,7 @@ GlState GlState::now()
     }
     glGetFloatv(GL_TEXTURE_MATRIX, s.texture_matrix); // of unit 0
     glActiveTextureARB(GLenum(s.active_unit));
-    for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_CULL_FACE, GL_ALPHA_TEST})
+    for (GLenum cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_BLEND, GL_CULL_FACE, GL_ALPHA_TEST, GL_MULTISAMPLE})
         s.enables.push_back(glIsEnabled(cap));
     glGetFloatv(GL_PROJECTION_MATRIX, s.projection);
     glGetFloatv(GL_MODELVIEW_MATRIX, s.modelview);
