@@ -151,6 +151,27 @@ TEST_F(Post, blur_in_place_or_into_another_target_blurs_without_turning_or_mirro
     EXPECT_EQ(0.0, quadrant_mean(p, *t, 1, 1));
 }
 
+// The targets clamp their reads to a transparent black border (GL_CLAMP), so
+// a blur of white darkens along the edges and most in the corners: the same
+// levels whether the blur reads through the border or emulates it (see the
+// blur's shader), down to the pair reads' own weighting at the edge.
+TEST_F(Post, blur_of_white_darkens_towards_the_edges_as_the_targets_border_does)
+{
+    cTmpRenderTarget t = manager->get_tmp_rt(RTT_QUATER, false);
+    const int w = t->width, h = t->height;
+    paint(*t, 0, 0, w, h, 1.0f);
+    blur_pass.blur(*t, *t);
+    std::vector<unsigned char> p = read_target(*t);
+    // Levels read off the border's own path (GL_CLAMP on the target).
+    EXPECT_NEAR(113, red_at(p, *t, 0, 0), 1) << "corner";
+    EXPECT_NEAR(113, red_at(p, *t, w - 1, h - 1), 1) << "opposite corner";
+    EXPECT_NEAR(163, red_at(p, *t, 0, h / 2), 1) << "left edge";
+    EXPECT_NEAR(177, red_at(p, *t, w / 2, h - 1), 1) << "top edge";
+    EXPECT_NEAR(213, red_at(p, *t, 1, h / 2), 1) << "a texel in";
+    EXPECT_NEAR(240, red_at(p, *t, 3, h / 2), 1) << "three texels in";
+    EXPECT_EQ(255, red_at(p, *t, w / 2, h / 2)) << "the middle";
+}
+
 TEST_F(Post, levels_keeps_white_drops_mid_grey_upright_and_color_dodge_draws_into_the_current_target)
 {
     cRenderTarget_fbo src(64, 48, false), dst(32, 24, false);

@@ -154,3 +154,6 @@
 #define glDeleteProgram mvk_glDeleteProgram
 #define glIsProgram mvk_glIsProgram
 #define glUseProgram mvk_glUseProgram
+#define glGenSamplers mvk_glGenSamplers
+#define glBindSampler mvk_glBindSampler
+#define glSamplerParameteri mvk_glSamplerParameteri

@@ -1,6 +1,7 @@
 #include "post.h"
 
 #include "core/display.h"
+#include "core/extensions.h"
 #include "core/screen.h"
 #include "core/gl_ext.h"
 #include "rendertargets/rendertarget_manager.h"
@@ -78,6 +79,38 @@ void end_fullscreen(GLboolean depth_mask)
 // window. Narrower destinations have no class of their own; the quarter
 // class, the smallest, serves them as well, so the rule is one class.
 const RTT_SIZE BLUR_TMP_SIZE = RTT_QUATER;
+
+// The blur's reads of a target: linear, clamped to its edge texels (the
+// target's own GL_CLAMP would blend in its border), or 0 where the driver has
+// no sampler objects. One for the process, made by the first init.
+GLuint g_edge_sampler = 0;
+
+void make_edge_sampler()
+{
+    const GLubyte* ext = glGetString(GL_EXTENSIONS);
+    if (g_edge_sampler || !ext || !has_extension(reinterpret_cast<const char*>(ext), "GL_ARB_sampler_objects") ||
+        !glGenSamplers || !glBindSampler || !glSamplerParameteri)
+        return;
+    glGenSamplers(1, &g_edge_sampler);
+    glSamplerParameteri(g_edge_sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glSamplerParameteri(g_edge_sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(g_edge_sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(g_edge_sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
+// One blur quad reading t on unit 0 at the given coordinates. The shader
+// learns t's size and whether the reads clamp to the edge from unit 1's
+// coordinate (s, t, r), the same at every corner.
+void blur_quad(const cRenderTarget_fbo& t, const quad_coords& coords)
+{
+    const float w = static_cast<float>(t.width), h = static_cast<float>(t.height);
+    glMultiTexCoord3fARB(GL_TEXTURE1, w, h, g_edge_sampler ? 1.0f : 0.0f);
+    if (g_edge_sampler)
+        glBindSampler(0, g_edge_sampler);
+    screen_quad(coords, nullptr);
+    if (g_edge_sampler)
+        glBindSampler(0, 0);
+}
 
 } // namespace
 
@@ -249,6 +282,7 @@ void cPostLevels::levels(cRenderTarget_fbo& src, cRenderTarget_fbo& dst)
 void cPostBlur::init()
 {
     get_shader_container()->add_shader<cShdBlurTex>("blur_shader");
+    make_edge_sampler();
 }
 
 void cPostBlur::blur(cRenderTarget_fbo& src, cRenderTarget_fbo& dst)
@@ -267,7 +301,7 @@ void cPostBlur::blur(cRenderTarget_fbo& src, cRenderTarget_fbo& dst)
     const float w = static_cast<float>(src.width);
     const float h = static_cast<float>(src.height);
     const quad_coords turned = {{0, h}, {0, 0}, {w, 0}, {w, h}};
-    screen_quad(turned, nullptr);
+    blur_quad(src, turned);
     tmp->end();
 
     // Second quad: turned back into dst, blurring the other axis.
@@ -279,7 +313,7 @@ void cPostBlur::blur(cRenderTarget_fbo& src, cRenderTarget_fbo& dst)
     const float tw = static_cast<float>(tmp->width);
     const float th = static_cast<float>(tmp->height);
     const quad_coords back = {{tw, 0}, {tw, th}, {0, th}, {0, 0}};
-    screen_quad(back, nullptr);
+    blur_quad(*tmp, back);
     dst.end();
     tmp->disable();
     tmp->unbind();
