@@ -15,6 +15,8 @@ GlState GlState::now()
         const int i = unit == GL_TEXTURE0 ? 0 : 1;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.bound_2d[i]);
         glGetIntegerv(GL_TEXTURE_BINDING_RECTANGLE_ARB, &s.bound_rectangle[i]);
+        if (i == 0)
+            glGetIntegerv(GL_SAMPLER_BINDING, &s.sampler);
     }
     glGetFloatv(GL_TEXTURE_MATRIX, s.texture_matrix); // of unit 0
     glActiveTextureARB(GLenum(s.active_unit));
@@ -55,6 +57,7 @@ void GlState::expect_same(const GlState& after, const std::string& what, bool bi
     EXPECT_EQ(blend_src, after.blend_src) << what << " blend source factor";
     EXPECT_EQ(blend_dst, after.blend_dst) << what << " blend destination factor";
     EXPECT_EQ(active_unit, after.active_unit) << what << " active texture unit";
+    EXPECT_EQ(sampler, after.sampler) << what << " sampler object on unit 0";
 }
 
 testing::AssertionResult scene_exit_state_is_default()

@@ -19,6 +19,7 @@ struct GlState
     GLint matrix_mode, framebuffer, viewport[4];
     GLint blend_src, blend_dst, active_unit;
     GLint bound_2d[2], bound_rectangle[2]; // per unit 0, 1
+    GLint sampler; // the sampler object bound to unit 0 (0: the texture's own parameters)
 
     // Reads the state without changing it (the active unit comes back).
     static GlState now();
