@@ -217,6 +217,9 @@ void cSceneParticles::draw()
     cTmpRenderTarget frame = get_rendertarget_manager()->get_tmp_rt(RTT_FULL, true);
     frame->begin();
     draw_background();
+    // Handed to the rasterizer now: a software renderer fills the background
+    // while it transforms and sorts the first copy of the cloud into tiles.
+    glFlush();
 
     const cDisplay* display = get_display();
     glMatrixMode(GL_PROJECTION);
