@@ -420,24 +420,30 @@ TEST_F(ParticleRendering, immediate_render_fades_points_with_their_life)
     EXPECT_NEAR(128, at(p, 9, 3)[0], 1);
 }
 
-TEST_F(ParticleRendering, smooth_point_sprites_darken_the_pixels_smooth_points_do_and_leave_square_points_alone)
+TEST_F(ParticleRendering, smooth_points_darken_the_pixels_the_drivers_smooth_points_do_and_leave_square_points_alone)
 {
-    // Points of 4, 3.24 and 2 pixels on a grid, each at its own sub-pixel
-    // offset (steps of 1/7 and 1/11 pixel, some on centres), scaling white
-    // by 1 - 0.3 coverage as the particles scene does.
-    CSmoothPointSprites sprites;
-    ASSERT_TRUE(sprites.init());
+    // Points of 4, 3.24 and 2 pixels on a grid, and of 3.33 (10 pixels
+    // attenuated at an eye depth of 800), each at its own sub-pixel offset
+    // (steps of 1/7 and 1/11 pixel, some on centres), scaling white by
+    // 1 - 0.3 coverage as the particles scene does.
+    CSmoothPoints smooth_points;
+    ASSERT_TRUE(smooth_points.init());
     glPushAttrib(GL_COLOR_BUFFER_BIT);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ZERO, GL_ONE_MINUS_SRC_ALPHA);
     glClearColor(1, 1, 1, 1);
     glColor4f(1, 1, 1, 1);
-    for (float point_size : {10.0f, 8.1f, 5.0f}) {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, k_side, 0, k_side, -1, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    for (auto [point_size, depth] : {std::pair{10.0f, 0.0f}, {8.1f, 0.0f}, {5.0f, 0.0f}, {10.0f, 800.0f}}) {
         CParticleSystem s;
         s.init(100, 1.0f, 0.0f, 1.0f, k_no_gravity, point_size);
         for (uint32_t i = 0; i < 100; ++i) {
             set_particle(s, i, 4.0f + 6.0f * float(i % 10) + float(i % 7) / 7.0f,
-                         4.0f + 6.0f * float(i / 10) + float(i % 11) / 11.0f, 0.0f);
+                         4.0f + 6.0f * float(i / 10) + float(i % 11) / 11.0f, -depth);
             s.set_alive(i);
         }
         CPSRendererPointSpr renderer;
@@ -445,19 +451,22 @@ TEST_F(ParticleRendering, smooth_point_sprites_darken_the_pixels_smooth_points_d
         renderer.set_alpha(0.3f);
         for (bool smooth : {true, false}) {
             std::vector<uint8_t> frames[2];
-            for (int as_sprites = 0; as_sprites < 2; ++as_sprites) {
+            for (int programmed = 0; programmed < 2; ++programmed) {
                 smooth ? glEnable(GL_POINT_SMOOTH) : glDisable(GL_POINT_SMOOTH);
                 glClear(GL_COLOR_BUFFER_BIT);
-                if (as_sprites)
-                    sprites.begin();
+                if (programmed)
+                    smooth_points.begin();
                 renderer.render_points(s, false);
-                if (as_sprites)
-                    sprites.end();
-                frames[as_sprites] = read();
+                if (programmed)
+                    smooth_points.end();
+                frames[programmed] = read();
                 GLint program = -1;
                 glGetIntegerv(GL_CURRENT_PROGRAM, &program);
                 EXPECT_EQ(0, program);
-                EXPECT_FALSE(glIsEnabled(GL_POINT_SPRITE));
+                glGetIntegerv(GL_PROGRAM_PIPELINE_BINDING, &program);
+                EXPECT_EQ(0, program);
+                EXPECT_EQ(smooth, glIsEnabled(GL_POINT_SMOOTH));
+                EXPECT_FALSE(glIsEnabled(GL_VERTEX_PROGRAM_POINT_SIZE));
             }
             // The same pixels, to within one step of rounding; square
             // points are left to the fixed pipeline, byte for byte.
@@ -472,6 +481,9 @@ TEST_F(ParticleRendering, smooth_point_sprites_darken_the_pixels_smooth_points_d
             EXPECT_GE(smooth ? 1 : 0, worst) << point_size;
         }
     }
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
     glPopAttrib();
     glColor4f(1, 1, 1, 1);
     EXPECT_EQ(GL_NO_ERROR, glGetError());

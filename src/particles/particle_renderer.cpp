@@ -131,72 +131,126 @@ void CPSRendererPointSpr::render_points(const CParticleSystem& system, bool reus
     glPopAttrib();
 }
 
-// --- smooth point sprites -------------------------------------------------------
+// --- smooth points ------------------------------------------------------------
 
 namespace {
 
-// gl_PointCoord runs 0..1 across the sprite, so t = 2 pc - 1 runs -1..1 and
-// a pixel is 2 dFdx(pc.x) = 1 / r of it. llvmpipe's smooth points discard
-// the pixels whose centres lie outside the circle (d = |t|^2 > 1) and scale
-// alpha by (1 - d) / (1 - k) inside k = (1 - 1 / r)^2, where that factor
-// reaches above 1, and by 1 between k and the edge: the centre is stronger
-// than the rim. The same arithmetic here gives the same bytes.
-const char* const SMOOTH_POINT_SOURCE = "#version 120\n"
-                                        "void main()\n"
-                                        "{\n"
-                                        "    vec2 t = gl_PointCoord * 2.0 - 1.0;\n"
-                                        "    float d = dot(t, t);\n"
-                                        "    if (d > 1.0)\n"
-                                        "        discard;\n"
-                                        "    float q = abs(dFdx(gl_PointCoord.x)) * 2.0;\n"
-                                        "    float k = 1.0 - 2.0 * q + q * q;\n"
-                                        "    float coverage = d <= k ? (1.0 - d) * (1.0 / (1.0 - k)) : 1.0;\n"
-                                        "    gl_FragColor = vec4(gl_Color.rgb, gl_Color.a * coverage);\n"
-                                        "}\n";
+// The fixed-function vertex terms of an untextured, unlit point: position,
+// colour and the attenuated size, with the eye distance taken as |z| as
+// Mesa's fixed-function program takes it. The fragments get, the same for
+// the whole point, its centre in window coordinates, q = 2 / size (a pixel
+// in units of the radius) and the centre's scale 1 / (1 - k) (see below).
+// The point is rasterized as a square of a whole number of pixels: the size
+// itself where it is one (the pixels a sprite of that size covers),
+// otherwise two more than its whole part, enough to hold every pixel centre
+// within the circle wherever the centre falls.
+const char* const VERTEX_SOURCE = "#version 130\n"
+                                  "uniform vec4 viewport;\n"
+                                  "flat out vec4 point;\n"
+                                  "void main()\n"
+                                  "{\n"
+                                  "    gl_Position = ftransform();\n"
+                                  "    gl_FrontColor = gl_Color;\n"
+                                  "    float z = abs((gl_ModelViewMatrix * gl_Vertex).z);\n"
+                                  "    float factor = gl_Point.distanceConstantAttenuation\n"
+                                  "                 + z * (gl_Point.distanceLinearAttenuation\n"
+                                  "                        + z * gl_Point.distanceQuadraticAttenuation);\n"
+                                  "    float size = clamp(inversesqrt(factor) * gl_Point.size, gl_Point.sizeMin,\n"
+                                  "                       gl_Point.sizeMax);\n"
+                                  "    vec2 centre = (gl_Position.xy / gl_Position.w * 0.5 + 0.5) * viewport.zw + viewport.xy;\n"
+                                  "    float q = 2.0 / size;\n"
+                                  "    point = vec4(centre, q, 1.0 / (q * (2.0 - q)));\n"
+                                  "    gl_PointSize = size == floor(size) ? size : floor(size) + 2.0;\n"
+                                  "}\n";
+
+// t runs -1..1 across the point's circle. llvmpipe's smooth points discard
+// the pixels whose centres lie outside it (d = |t|^2 > 1) and scale alpha
+// by (1 - d) / (1 - k) inside k = (1 - q)^2, where that factor reaches above
+// 1, and by 1 between k and the edge: the centre is stronger than the rim.
+// Outside k the factor falls below 1, so the larger of it and 1 is the
+// same, and the same bytes.
+const char* const FRAGMENT_SOURCE = "#version 130\n"
+                                    "flat in vec4 point;\n"
+                                    "void main()\n"
+                                    "{\n"
+                                    "    vec2 t = (gl_FragCoord.xy - point.xy) * point.z;\n"
+                                    "    float d = dot(t, t);\n"
+                                    "    if (d > 1.0)\n"
+                                    "        discard;\n"
+                                    "    float coverage = max((1.0 - d) * point.w, 1.0);\n"
+                                    "    gl_FragColor = vec4(gl_Color.rgb, gl_Color.a * coverage);\n"
+                                    "}\n";
 
 } // namespace
 
-CSmoothPointSprites::CSmoothPointSprites() : program(0), active(false) {}
-
-CSmoothPointSprites::~CSmoothPointSprites()
+CSmoothPoints::CSmoothPoints()
+    : vertex_program(0), fragment_program(0), pipeline(0), viewport_at(-1), active(false), size_was_on(GL_FALSE)
 {
-    if (program) {
-        glDeleteProgram(program);
-        program = 0;
-    }
 }
 
-bool CSmoothPointSprites::init()
+CSmoothPoints::~CSmoothPoints()
 {
-    if (program)
+    if (pipeline)
+        glDeleteProgramPipelines(1, &pipeline);
+    for (GLuint program : {vertex_program, fragment_program})
+        if (program)
+            glDeleteProgram(program);
+}
+
+bool CSmoothPoints::init()
+{
+    if (pipeline)
         return true;
-    program = gl_linked_program(GL_FRAGMENT_SHADER, SMOOTH_POINT_SOURCE);
-    if (!program)
-        std::cerr << "## ERROR: CSmoothPointSprites::init: the smooth point program was refused, points stay as "
-                     "they are"
+    vertex_program = gl_linked_program(GL_VERTEX_SHADER, VERTEX_SOURCE);
+    fragment_program = gl_linked_program(GL_FRAGMENT_SHADER, FRAGMENT_SOURCE);
+    if (!vertex_program || !fragment_program) {
+        std::cerr << "## ERROR: CSmoothPoints::init: the smooth point program was refused, points stay as they are"
                   << std::endl;
-    return program != 0;
+        for (GLuint* program : {&vertex_program, &fragment_program})
+            if (*program) {
+                glDeleteProgram(*program);
+                *program = 0;
+            }
+        return false;
+    }
+    glGenProgramPipelines(1, &pipeline);
+    glUseProgramStages(pipeline, GL_VERTEX_SHADER_BIT, vertex_program);
+    glUseProgramStages(pipeline, GL_FRAGMENT_SHADER_BIT, fragment_program);
+    viewport_at = glGetUniformLocation(vertex_program, "viewport");
+    return true;
 }
 
-void CSmoothPointSprites::begin()
+void CSmoothPoints::begin()
 {
-    // Only points the program draws alike: smooth, not already sprites,
-    // untextured and unfogged, with no program of the caller's in use.
-    GLint in_use = 0;
+    // Only points the program draws alike: smooth, not sprites, untextured,
+    // unlit and unfogged, with no program of the caller's in use.
+    GLint in_use = 0, pipeline_bound = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &in_use);
-    active = program && !in_use && glIsEnabled(GL_POINT_SMOOTH) && !glIsEnabled(GL_POINT_SPRITE) &&
-             !glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_TEXTURE_RECTANGLE_ARB) && !glIsEnabled(GL_FOG);
+    glGetIntegerv(GL_PROGRAM_PIPELINE_BINDING, &pipeline_bound);
+    active = pipeline && !in_use && !pipeline_bound && glIsEnabled(GL_POINT_SMOOTH) && !glIsEnabled(GL_POINT_SPRITE) &&
+             !glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_TEXTURE_RECTANGLE_ARB) && !glIsEnabled(GL_FOG) &&
+             !glIsEnabled(GL_LIGHTING);
     if (!active)
         return;
-    glEnable(GL_POINT_SPRITE);
-    glUseProgram(program);
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const GLfloat origin_and_size[4] = {GLfloat(viewport[0]), GLfloat(viewport[1]), GLfloat(viewport[2]),
+                                        GLfloat(viewport[3])};
+    glProgramUniform4fv(vertex_program, viewport_at, 1, origin_and_size);
+    size_was_on = glIsEnabled(GL_VERTEX_PROGRAM_POINT_SIZE);
+    glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
+    // The program smooths the square points itself.
+    glDisable(GL_POINT_SMOOTH);
+    glBindProgramPipeline(pipeline);
 }
 
-void CSmoothPointSprites::end()
+void CSmoothPoints::end()
 {
     if (!active)
         return;
-    glUseProgram(0);
-    glDisable(GL_POINT_SPRITE);
+    glBindProgramPipeline(0);
+    glEnable(GL_POINT_SMOOTH);
+    if (!size_was_on)
+        glDisable(GL_VERTEX_PROGRAM_POINT_SIZE);
     active = false;
 }

@@ -53,35 +53,41 @@ private:
     bool map_failure_reported; // the mapping error is written once
 };
 
-// Smooth (antialiased) points drawn as point sprites. A fragment program
-// gives each pixel of the square sprite the coverage a smooth point of the
-// same size gets from llvmpipe: full within (1 - 1 / r)^2 of the centre in
-// units of the radius r squared, falling linearly with the squared distance
-// to nothing at the edge, none outside, as alpha times the colour's alpha.
-// llvmpipe builds that point out of two triangles per point in its vertex
-// pipeline; as a sprite it costs a fraction. The vertex stage stays
-// fixed-function, so render_points' size attenuation holds. For points
-// without texturing or fog.
-class CSmoothPointSprites
+// Smooth (antialiased) points drawn by a program as plain square points.
+// Each pixel whose centre lies within the point's circle gets the coverage a
+// smooth point of the same size gets from llvmpipe, as alpha times the
+// colour's alpha (see the fragment program); the others are discarded.
+// llvmpipe builds a smooth point out of two triangles in its vertex
+// pipeline, and fills a point sprite as a small polygon tested against four
+// edges; a square point of a whole number of pixels it fills as a
+// rectangle, the cheapest of the three. The vertex program reproduces the
+// fixed-function size attenuation, so render_points' point parameters hold.
+// For points without texturing, lighting or fog.
+class CSmoothPoints
 {
 public:
-    CSmoothPointSprites();
-    // Deletes the program.
-    ~CSmoothPointSprites();
-    // Makes the program (once; later calls keep it). False when the driver
-    // refuses it: begin and end then leave points as they are.
+    CSmoothPoints();
+    // Deletes the programs.
+    ~CSmoothPoints();
+    // Makes the programs (once; later calls keep them). False when the
+    // driver refuses them: begin and end then leave points as they are.
     bool init();
-    // Where the current state draws smooth points (point smoothing on, point
-    // sprites, texturing, fog and programs off), puts the program in use and
-    // turns point sprites on; otherwise changes nothing.
+    // Where the current state draws smooth points (point smoothing on; point
+    // sprites, texturing, lighting, fog and programs off), puts the programs
+    // in use, with point smoothing off and the program's point size on;
+    // otherwise changes nothing. Reads the viewport: keep it until end.
     void begin();
     // Undoes what begin did.
     void end();
 
-    CSmoothPointSprites(const CSmoothPointSprites&) = delete;
-    CSmoothPointSprites& operator=(const CSmoothPointSprites&) = delete;
+    CSmoothPoints(const CSmoothPoints&) = delete;
+    CSmoothPoints& operator=(const CSmoothPoints&) = delete;
 
 private:
-    GLuint program;
-    bool active; // begin took the points over
+    GLuint vertex_program;
+    GLuint fragment_program;
+    GLuint pipeline;
+    GLint viewport_at; // uniform location in the vertex program
+    bool active;       // begin took the points over
+    GLboolean size_was_on;
 };

@@ -146,7 +146,7 @@ void cSceneParticleSpeaker::load()
         .pass([this] {
             reset_particles();
             renderer.init_buffer(PARTICLE_COUNT);
-            sprites.init();
+            smooth_points.init();
             CParticleEmitterCircle* circle = new CParticleEmitterCircle();
             delete emitter;
             emitter = circle;
@@ -344,9 +344,9 @@ void cSceneParticleSpeaker::draw_particles()
 
     glColor4f(0.2f, 0.5f, 1.0f, 1.0f);
     renderer.set_alpha(ps_particle_alpha(event_age(clock, beat_time)));
-    sprites.begin();
+    smooth_points.begin();
     renderer.render_points(particles, false);
-    sprites.end();
+    smooth_points.end();
 
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, env_mode);
     glPopAttrib();

@@ -85,7 +85,7 @@ public:
 
     CParticleSystem particles;
     CPSRendererPointSpr renderer;
-    CSmoothPointSprites sprites; // the particles' smooth points, drawn as sprites
+    CSmoothPoints smooth_points; // draws the particles as smooth points
     CParticleEmitter* emitter; // a CParticleEmitterCircle
 
     // The scene's own clock, for the particle time step only (it reads the

@@ -120,7 +120,7 @@ void cSceneParticles::load()
         .pass([this] {
             reset_particles();
             renderer.init_buffer(PARTICLES_COUNT);
-            sprites.init();
+            smooth_points.init();
             // A strip 0.2 wide in x and 20 long in z on the ground plane.
             const float origin[3] = {0.0f, 0.0f, 0.0f};
             const float u[3] = {0.2f, 0.0f, 0.0f};
@@ -250,7 +250,7 @@ void cSceneParticles::draw_particles()
 
     const float darkness = particles_beat_darkness(event_age(clock, beat_time));
     renderer.set_alpha(particles_point_alpha(darkness, crt_rand()));
-    sprites.begin();
+    smooth_points.begin();
     renderer.render_points(particles, false);
     for (int i = 0; i < CLOUD_EXTRA_COPIES; ++i) {
         // Each copy is handed to the rasterizer before the next is drawn: a
@@ -261,7 +261,7 @@ void cSceneParticles::draw_particles()
         glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
         renderer.render_points(particles, true);
     }
-    sprites.end();
+    smooth_points.end();
 
     glPopAttrib();
     glPopMatrix();

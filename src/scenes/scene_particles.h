@@ -53,7 +53,7 @@ public:
     CParticleSystem particles;
     CParticleEmitterPlane emitter;
     CPSRendererPointSpr renderer;
-    CSmoothPointSprites sprites; // the cloud's smooth points, drawn as sprites
+    CSmoothPoints smooth_points; // draws the cloud as smooth points
     cTexture* particle_texture; // "particle2.png": loaded, never drawn
     cTexture* grid_texture;     // "qdr_pts_grid.jpg": 1024x768, texel coordinates
     cTexture* dots_texture;     // "white_spot.png": repeated
