@@ -1,5 +1,7 @@
 #include "gl_ext.h"
 
+#include <initializer_list>
+
 #define MVK_GL_ENTRY(group, name, type) type mvk_##name = nullptr;
 #include "gl_entry_points.inc"
 #undef MVK_GL_ENTRY
@@ -29,4 +31,33 @@ GLuint gl_linked_program(GLenum stage, const char* source)
         id = 0;
     }
     return id;
+}
+
+cProgramPipeline::~cProgramPipeline()
+{
+    if (pipeline)
+        glDeleteProgramPipelines(1, &pipeline);
+    for (GLuint program : {vertex, fragment})
+        if (program)
+            glDeleteProgram(program);
+}
+
+bool cProgramPipeline::make(const char* vertex_source, const char* fragment_source)
+{
+    if (pipeline)
+        return true;
+    vertex = gl_linked_program(GL_VERTEX_SHADER, vertex_source);
+    fragment = gl_linked_program(GL_FRAGMENT_SHADER, fragment_source);
+    if (!vertex || !fragment) {
+        for (GLuint* program : {&vertex, &fragment})
+            if (*program) {
+                glDeleteProgram(*program);
+                *program = 0;
+            }
+        return false;
+    }
+    glGenProgramPipelines(1, &pipeline);
+    glUseProgramStages(pipeline, GL_VERTEX_SHADER_BIT, vertex);
+    glUseProgramStages(pipeline, GL_FRAGMENT_SHADER_BIT, fragment);
+    return true;
 }

@@ -34,3 +34,21 @@ const gl_entry_point* gl_entry_points(int* count);
 // A separable program of one stage made from GLSL source, or 0 (and nothing
 // left behind) where the driver does not compile and link it.
 GLuint gl_linked_program(GLenum stage, const char* source);
+
+// A program pipeline of a separable vertex and a separable fragment program.
+// make() builds it from GLSL sources (once; later calls keep it) and returns
+// false, with nothing left behind, where the driver refuses either program.
+// The destructor deletes what was made.
+struct cProgramPipeline
+{
+    GLuint vertex = 0;
+    GLuint fragment = 0;
+    GLuint pipeline = 0;
+
+    cProgramPipeline() = default;
+    ~cProgramPipeline();
+    bool make(const char* vertex_source, const char* fragment_source);
+
+    cProgramPipeline(const cProgramPipeline&) = delete;
+    cProgramPipeline& operator=(const cProgramPipeline&) = delete;
+};

@@ -183,40 +183,18 @@ const char* const FRAGMENT_SOURCE = "#version 130\n"
 
 } // namespace
 
-CSmoothPoints::CSmoothPoints()
-    : vertex_program(0), fragment_program(0), pipeline(0), viewport_at(-1), active(false), size_was_on(GL_FALSE)
-{
-}
-
-CSmoothPoints::~CSmoothPoints()
-{
-    if (pipeline)
-        glDeleteProgramPipelines(1, &pipeline);
-    for (GLuint program : {vertex_program, fragment_program})
-        if (program)
-            glDeleteProgram(program);
-}
+CSmoothPoints::CSmoothPoints() : viewport_at(-1), active(false), size_was_on(GL_FALSE) {}
 
 bool CSmoothPoints::init()
 {
-    if (pipeline)
+    if (programs.pipeline)
         return true;
-    vertex_program = gl_linked_program(GL_VERTEX_SHADER, VERTEX_SOURCE);
-    fragment_program = gl_linked_program(GL_FRAGMENT_SHADER, FRAGMENT_SOURCE);
-    if (!vertex_program || !fragment_program) {
+    if (!programs.make(VERTEX_SOURCE, FRAGMENT_SOURCE)) {
         std::cerr << "## ERROR: CSmoothPoints::init: the smooth point program was refused, points stay as they are"
                   << std::endl;
-        for (GLuint* program : {&vertex_program, &fragment_program})
-            if (*program) {
-                glDeleteProgram(*program);
-                *program = 0;
-            }
         return false;
     }
-    glGenProgramPipelines(1, &pipeline);
-    glUseProgramStages(pipeline, GL_VERTEX_SHADER_BIT, vertex_program);
-    glUseProgramStages(pipeline, GL_FRAGMENT_SHADER_BIT, fragment_program);
-    viewport_at = glGetUniformLocation(vertex_program, "viewport");
+    viewport_at = glGetUniformLocation(programs.vertex, "viewport");
     return true;
 }
 
@@ -227,21 +205,21 @@ void CSmoothPoints::begin()
     GLint in_use = 0, pipeline_bound = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &in_use);
     glGetIntegerv(GL_PROGRAM_PIPELINE_BINDING, &pipeline_bound);
-    active = pipeline && !in_use && !pipeline_bound && glIsEnabled(GL_POINT_SMOOTH) && !glIsEnabled(GL_POINT_SPRITE) &&
-             !glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_TEXTURE_RECTANGLE_ARB) && !glIsEnabled(GL_FOG) &&
-             !glIsEnabled(GL_LIGHTING);
+    active = programs.pipeline && !in_use && !pipeline_bound && glIsEnabled(GL_POINT_SMOOTH) &&
+             !glIsEnabled(GL_POINT_SPRITE) && !glIsEnabled(GL_TEXTURE_2D) && !glIsEnabled(GL_TEXTURE_RECTANGLE_ARB) &&
+             !glIsEnabled(GL_FOG) && !glIsEnabled(GL_LIGHTING);
     if (!active)
         return;
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     const GLfloat origin_and_size[4] = {GLfloat(viewport[0]), GLfloat(viewport[1]), GLfloat(viewport[2]),
                                         GLfloat(viewport[3])};
-    glProgramUniform4fv(vertex_program, viewport_at, 1, origin_and_size);
+    glProgramUniform4fv(programs.vertex, viewport_at, 1, origin_and_size);
     size_was_on = glIsEnabled(GL_VERTEX_PROGRAM_POINT_SIZE);
     glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
     // The program smooths the square points itself.
     glDisable(GL_POINT_SMOOTH);
-    glBindProgramPipeline(pipeline);
+    glBindProgramPipeline(programs.pipeline);
 }
 
 void CSmoothPoints::end()

@@ -67,8 +67,6 @@ class CSmoothPoints
 {
 public:
     CSmoothPoints();
-    // Deletes the programs.
-    ~CSmoothPoints();
     // Makes the programs (once; later calls keep them). False when the
     // driver refuses them: begin and end then leave points as they are.
     bool init();
@@ -84,9 +82,7 @@ public:
     CSmoothPoints& operator=(const CSmoothPoints&) = delete;
 
 private:
-    GLuint vertex_program;
-    GLuint fragment_program;
-    GLuint pipeline;
+    cProgramPipeline programs;
     GLint viewport_at; // uniform location in the vertex program
     bool active;       // begin took the points over
     GLboolean size_was_on;

@@ -83,47 +83,27 @@ bool texturing_on()
 } // namespace
 
 cVertexFog::cVertexFog()
-    : vertex_program(0), fragment_program(0), pipeline(0), local_viewer_at(-1), separate_at(-1), normalize_at(-1),
-      in_use(false), two_side_was_on(GL_FALSE)
+    : local_viewer_at(-1), separate_at(-1), normalize_at(-1), in_use(false), two_side_was_on(GL_FALSE)
 {
-}
-
-cVertexFog::~cVertexFog()
-{
-    if (pipeline)
-        glDeleteProgramPipelines(1, &pipeline);
-    for (GLuint program : {vertex_program, fragment_program})
-        if (program)
-            glDeleteProgram(program);
 }
 
 bool cVertexFog::init()
 {
-    if (pipeline)
+    if (programs.pipeline)
         return true;
-    vertex_program = gl_linked_program(GL_VERTEX_SHADER, VERTEX_SOURCE);
-    fragment_program = gl_linked_program(GL_FRAGMENT_SHADER, FRAGMENT_SOURCE);
-    if (!vertex_program || !fragment_program) {
+    if (!programs.make(VERTEX_SOURCE, FRAGMENT_SOURCE)) {
         std::cerr << "## ERROR: cVertexFog::init: the vertex fog program was refused, fog stays per pixel" << std::endl;
-        for (GLuint* program : {&vertex_program, &fragment_program})
-            if (*program) {
-                glDeleteProgram(*program);
-                *program = 0;
-            }
         return false;
     }
-    glGenProgramPipelines(1, &pipeline);
-    glUseProgramStages(pipeline, GL_VERTEX_SHADER_BIT, vertex_program);
-    glUseProgramStages(pipeline, GL_FRAGMENT_SHADER_BIT, fragment_program);
-    local_viewer_at = glGetUniformLocation(vertex_program, "local_viewer");
-    separate_at = glGetUniformLocation(vertex_program, "separate_specular");
-    normalize_at = glGetUniformLocation(vertex_program, "normalize_normal");
+    local_viewer_at = glGetUniformLocation(programs.vertex, "local_viewer");
+    separate_at = glGetUniformLocation(programs.vertex, "separate_specular");
+    normalize_at = glGetUniformLocation(programs.vertex, "normalize_normal");
     return true;
 }
 
 bool cVertexFog::state_reproduced() const
 {
-    if (!pipeline || integer(GL_CURRENT_PROGRAM) != 0 || integer(GL_PROGRAM_PIPELINE_BINDING) != 0)
+    if (!programs.pipeline || integer(GL_CURRENT_PROGRAM) != 0 || integer(GL_PROGRAM_PIPELINE_BINDING) != 0)
         return false;
     if (!glIsEnabled(GL_LIGHTING) || !glIsEnabled(GL_LIGHT0) || !glIsEnabled(GL_FOG) ||
         !glIsEnabled(GL_COLOR_MATERIAL))
@@ -148,16 +128,17 @@ void cVertexFog::begin()
     in_use = state_reproduced();
     if (!in_use)
         return;
-    glProgramUniform1i(vertex_program, local_viewer_at, integer(GL_LIGHT_MODEL_LOCAL_VIEWER) ? 1 : 0);
-    glProgramUniform1i(vertex_program, separate_at,
+    glProgramUniform1i(programs.vertex, local_viewer_at, integer(GL_LIGHT_MODEL_LOCAL_VIEWER) ? 1 : 0);
+    glProgramUniform1i(programs.vertex, separate_at,
                        integer(GL_LIGHT_MODEL_COLOR_CONTROL) == GL_SEPARATE_SPECULAR_COLOR ? 1 : 0);
-    glProgramUniform1i(vertex_program, normalize_at, glIsEnabled(GL_NORMALIZE) || glIsEnabled(GL_RESCALE_NORMAL) ? 1 : 0);
+    glProgramUniform1i(programs.vertex, normalize_at,
+                       glIsEnabled(GL_NORMALIZE) || glIsEnabled(GL_RESCALE_NORMAL) ? 1 : 0);
     two_side_was_on = glIsEnabled(GL_VERTEX_PROGRAM_TWO_SIDE);
     if (integer(GL_LIGHT_MODEL_TWO_SIDE))
         glEnable(GL_VERTEX_PROGRAM_TWO_SIDE);
     else
         glDisable(GL_VERTEX_PROGRAM_TWO_SIDE);
-    glBindProgramPipeline(pipeline);
+    glBindProgramPipeline(programs.pipeline);
 }
 
 void cVertexFog::end()

@@ -23,8 +23,6 @@ class cVertexFog
 {
 public:
     cVertexFog();
-    // Deletes the programs.
-    ~cVertexFog();
     // Makes the programs (once; later calls keep them). False when the
     // driver refuses them: begin and end then change nothing.
     bool init();
@@ -44,9 +42,7 @@ public:
 private:
     bool state_reproduced() const;
 
-    GLuint vertex_program;
-    GLuint fragment_program;
-    GLuint pipeline;
+    cProgramPipeline programs;
     GLint local_viewer_at;   // uniform locations in the vertex program
     GLint separate_at;
     GLint normalize_at;
