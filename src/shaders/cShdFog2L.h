@@ -1,4 +1,5 @@
-// Lit by light 1 (the corridor light), then two fog layers towards the fog colour.
+// Lit by light 1 (the corridor light) at the vertices, then two fog layers
+// towards the fog colour per pixel.
 // No parameters.
 #pragma once
 

@@ -36,7 +36,10 @@
 //   only the ball out of the white, so the score cues the lead only in the
 //   last shot, where the eye is close to the ball. It is drawn with "fog_shader" and its materials (white
 //   panels, grey ribs, dark seams, unlit lamps), fogging to white from 150
-//   units.
+//   units. The shader lights the corridor at its vertices (on the software
+//   renderer, lighting every pixel took about half of the corridor's time),
+//   so the panels' and ribs' faces towards the axis are grids fine enough
+//   for the light's sheen to fall across them smoothly.
 #include "generator.h"
 #include "toolkit/image.h"
 #include "toolkit/mesh.h"
@@ -87,6 +90,10 @@ const float SEAM = 4.0f;              // open gap between panels
 const float PANEL_THICKNESS = 2.0f;
 const float RIB_DEPTH = 10.0f;
 const float RIB_THICKNESS = 8.0f;
+// Quads of the panels' faces towards the axis (along x across), and of the
+// ribs' across: the lighting is taken at their corners.
+const int PANEL_GRID_ALONG = 3, PANEL_GRID_ACROSS = 3;
+const int RIB_GRID_ACROSS = 4;
 
 const float DEG = PI / 180.0f;
 
@@ -373,6 +380,44 @@ Mesh box_without_inner_face(Vec3 size)
     return mesh;
 }
 
+// The quads of a grid from origin over u_edge (u_steps quads) and v_edge
+// (v_steps), counter-clockwise seen from the side cross(u_edge, v_edge)
+// points to, with that side's normal.
+void add_grid(Mesh& mesh, Vec3 origin, Vec3 u_edge, Vec3 v_edge, int u_steps, int v_steps)
+{
+    const Vec3 n = normalize(cross(u_edge, v_edge));
+    const uint32_t first = uint32_t(mesh.vertex_count());
+    for (int j = 0; j <= v_steps; ++j)
+        for (int i = 0; i <= u_steps; ++i) {
+            const float u = float(i) / float(u_steps), v = float(j) / float(v_steps);
+            mesh.add_vertex(origin + u_edge * u + v_edge * v, n, {u, v});
+        }
+    const uint32_t stride = uint32_t(u_steps + 1);
+    for (int j = 0; j < v_steps; ++j)
+        for (int i = 0; i < u_steps; ++i) {
+            const uint32_t a = first + uint32_t(j) * stride + uint32_t(i);
+            mesh.add_quad(a, a + 1, a + stride + 1, a + stride);
+        }
+}
+
+// A box of size (radial, along, across) for on_face whose face towards the
+// axis is a grid of along x across quads, without its face away from the
+// axis (it lies against the layer behind it and is never seen). Each side
+// is split where the grid's edge beside it is, so their corners meet and no
+// pixel shows through between them.
+Mesh box_with_grid_face(Vec3 size, int along, int across)
+{
+    const Vec3 lo = size * -0.5f;
+    const Vec3 x{size.x, 0, 0}, y{0, size.y, 0}, z{0, 0, size.z};
+    Mesh mesh;
+    add_grid(mesh, lo, z, y, across, along); // towards the axis (-x)
+    add_grid(mesh, lo + y, z, x, across, 1); // +y
+    add_grid(mesh, lo, x, z, 1, across);     // -y
+    add_grid(mesh, lo + z, x, y, 1, along);  // +z
+    add_grid(mesh, lo, y, x, along, 1);      // -z
+    return mesh;
+}
+
 Mesh corridor_segment()
 {
     const float face_width = 2.0f * CORRIDOR_APOTHEM * std::tan(22.5f * DEG);
@@ -400,7 +445,8 @@ Mesh corridor_segment()
     mesh.use_material(material_colour("wildspeaker_corridor_rib", {0.45f, 0.47f, 0.52f}, {0.4f, 0.4f, 0.4f}, 24));
     for (int j = 0; j < cells; ++j)
         for (int k = 0; k < 8; ++k)
-            mesh.append(box({RIB_DEPTH, RIB_THICKNESS, rib_width}), on_face(k, rib_r, float(j) * CELL_LENGTH));
+            mesh.append(box_with_grid_face({RIB_DEPTH, RIB_THICKNESS, rib_width}, 1, RIB_GRID_ACROSS),
+                        on_face(k, rib_r, float(j) * CELL_LENGTH));
 
     // White panels, one per face and cell.
     mesh.use_material(material_colour("wildspeaker_corridor_panel", {0.64f, 0.66f, 0.7f}, {0.2f, 0.2f, 0.2f}, 16));
@@ -408,7 +454,8 @@ Mesh corridor_segment()
     for (int k = 0; k < 8; ++k)
         for (int j = 0; j < cells; ++j)
             for (float across : {-0.5f, 0.5f})
-                mesh.append(box({PANEL_THICKNESS, CELL_LENGTH - SEAM, panel_width - SEAM}),
+                mesh.append(box_with_grid_face({PANEL_THICKNESS, CELL_LENGTH - SEAM, panel_width - SEAM},
+                                               PANEL_GRID_ALONG, PANEL_GRID_ACROSS),
                             on_face(k, CORRIDOR_APOTHEM + 0.5f * PANEL_THICKNESS, (float(j) + 0.5f) * CELL_LENGTH) *
                                 Mat4::translate({0, 0, across * panel_width}));
 
