@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <set>
@@ -398,8 +399,8 @@ TEST_F(SceneWildSpeaker, the_corridors_lit_grids_meet_their_boxes_sides_without_
     ASSERT_NE(nullptr, loaded) << "the data tool's corridor";
     const std::vector<float>& p = loaded->positions;
     const std::vector<float>& n = loaded->normals;
-    using corner = std::vector<float>;
-    auto at = [&](uint32_t v) { return corner(p.begin() + 3 * v, p.begin() + 3 * v + 3); };
+    using corner = std::array<float, 3>;
+    auto at = [&](uint32_t v) { return corner{p[3 * v], p[3 * v + 1], p[3 * v + 2]}; };
     int grid_triangles = 0, cracked = 0;
     for (std::size_t g = 0; g + 1 < loaded->groups.size(); ++g) {
         const std::string& name = loaded->materials[g].name;
@@ -420,7 +421,7 @@ TEST_F(SceneWildSpeaker, the_corridors_lit_grids_meet_their_boxes_sides_without_
             ++grid_triangles;
             for (int j = 0; j < 3; ++j) {
                 corner a = at(loaded->indices[k + j]), b = at(loaded->indices[k + (j + 1) % 3]);
-                cracked += uses[a < b ? std::make_pair(a, b) : std::make_pair(b, a)] == 1;
+                cracked += uses.at(a < b ? std::make_pair(a, b) : std::make_pair(b, a)) == 1;
             }
         }
     }
