@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace {
@@ -207,6 +209,30 @@ TEST_F(Town, load_keeps_the_blocks_materials_and_takes_the_credits_as_a_rectangl
     EXPECT_EQ(GLenum(GL_TEXTURE_RECTANGLE_ARB), scene->credits_texture->target);
     scene->load();
     EXPECT_EQ(town, scene->town);
+}
+
+// The walls are one pane each standing for two (the vertex program
+// multiplies a vertex's alpha by its s coordinate); every other part stands
+// for one. A part without it would vanish, walls standing for one would
+// read half as bright.
+TEST_F(Town, the_blocks_walls_stand_for_two_faces_and_every_other_part_for_one)
+{
+    REQUIRE_GL_CONTEXT();
+    const cMeshObj* town = dynamic_cast<cMeshObj*>(scene->town);
+    ASSERT_TRUE(town && (town->flags & MESH_TEXCOORDS));
+    std::map<std::string, int> wrong;
+    int walls = 0;
+    for (std::size_t g = 0; g + 1 < town->groups.size(); ++g) {
+        const std::string& name = town->materials[g].name;
+        const float faces = name == "town_facades" ? 2.0f : 1.0f;
+        for (uint32_t k = town->groups[g]; k < town->groups[g + 1]; ++k) {
+            walls += faces == 2.0f;
+            if (town->texcoords[2 * std::size_t(town->indices[k])] != faces)
+                ++wrong[name];
+        }
+    }
+    EXPECT_GT(walls, 0);
+    EXPECT_TRUE(wrong.empty()) << wrong.size() << " parts, the first " << wrong.begin()->first;
 }
 
 TEST_F(Town, sky_runs_from_cold_to_warm_until_the_switch_to_scene_5_and_stays_cold_without_one)

@@ -337,7 +337,9 @@ void cSceneTown::draw()
 
 void cSceneTown::draw_town_grid()
 {
-    vertex_fog.begin();
+    // The block's walls are single panes that each stand for two (their s
+    // texture coordinate says how many).
+    vertex_fog.begin(cVertexFog::LAYERS_IN_S);
     for (int i = 0; i < GRID; ++i)
         for (int j = 0; j < GRID; ++j) {
             glPushMatrix();

@@ -7,12 +7,15 @@ namespace {
 // The fixed-function vertex terms for light 0 (OpenGL 2.1, 2.14.1), the
 // colour material standing for ambient and diffuse, then the fog factor of
 // the vertex's eye depth mixed in. Colours are clamped as the fixed-function
-// pipeline clamps them: primary and secondary each, then their sum.
+// pipeline clamps them: primary and secondary each, then their sum. With
+// layers_in_s the alpha is then multiplied by the vertex's s texture
+// coordinate, up to 1.
 const char* const VERTEX_SOURCE =
     "#version 120\n"
     "uniform bool local_viewer;\n"
     "uniform bool separate_specular;\n"
     "uniform bool normalize_normal;\n"
+    "uniform bool layers_in_s;\n"
     "vec4 lit(vec3 n, vec3 to_light, vec3 to_eye, float attenuation, vec4 emission, vec4 specular, float shininess)\n"
     "{\n"
     "    float nl = dot(n, to_light);\n"
@@ -47,8 +50,9 @@ const char* const VERTEX_SOURCE =
     "    vec4 back = lit(-n, to_light, to_eye, attenuation, gl_BackMaterial.emission, gl_BackMaterial.specular,\n"
     "                    gl_BackMaterial.shininess);\n"
     "    float fog = clamp((gl_Fog.end - abs(eye.z)) * gl_Fog.scale, 0.0, 1.0);\n"
-    "    gl_FrontColor = vec4(mix(gl_Fog.color.rgb, front.rgb, fog), front.a);\n"
-    "    gl_BackColor = vec4(mix(gl_Fog.color.rgb, back.rgb, fog), back.a);\n"
+    "    float layers = layers_in_s ? gl_MultiTexCoord0.s : 1.0;\n"
+    "    gl_FrontColor = vec4(mix(gl_Fog.color.rgb, front.rgb, fog), min(front.a * layers, 1.0));\n"
+    "    gl_BackColor = vec4(mix(gl_Fog.color.rgb, back.rgb, fog), min(back.a * layers, 1.0));\n"
     "    gl_Position = ftransform();\n"
     "}\n";
 
@@ -83,7 +87,8 @@ bool texturing_on()
 } // namespace
 
 cVertexFog::cVertexFog()
-    : local_viewer_at(-1), separate_at(-1), normalize_at(-1), in_use(false), two_side_was_on(GL_FALSE)
+    : local_viewer_at(-1), separate_at(-1), normalize_at(-1), layers_at(-1), in_use(false),
+      two_side_was_on(GL_FALSE)
 {
 }
 
@@ -98,6 +103,7 @@ bool cVertexFog::init()
     local_viewer_at = glGetUniformLocation(programs.vertex, "local_viewer");
     separate_at = glGetUniformLocation(programs.vertex, "separate_specular");
     normalize_at = glGetUniformLocation(programs.vertex, "normalize_normal");
+    layers_at = glGetUniformLocation(programs.vertex, "layers_in_s");
     return true;
 }
 
@@ -123,7 +129,7 @@ bool cVertexFog::state_reproduced() const
            integer(GL_FOG_COORDINATE_SOURCE) == GL_FRAGMENT_DEPTH && !texturing_on();
 }
 
-void cVertexFog::begin()
+void cVertexFog::begin(eLayers layers)
 {
     in_use = state_reproduced();
     if (!in_use)
@@ -133,6 +139,7 @@ void cVertexFog::begin()
                        integer(GL_LIGHT_MODEL_COLOR_CONTROL) == GL_SEPARATE_SPECULAR_COLOR ? 1 : 0);
     glProgramUniform1i(programs.vertex, normalize_at,
                        glIsEnabled(GL_NORMALIZE) || glIsEnabled(GL_RESCALE_NORMAL) ? 1 : 0);
+    glProgramUniform1i(programs.vertex, layers_at, layers == LAYERS_IN_S ? 1 : 0);
     two_side_was_on = glIsEnabled(GL_VERTEX_PROGRAM_TWO_SIDE);
     if (integer(GL_LIGHT_MODEL_TWO_SIDE))
         glEnable(GL_VERTEX_PROGRAM_TWO_SIDE);

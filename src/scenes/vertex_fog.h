@@ -26,11 +26,21 @@ public:
     // Makes the programs (once; later calls keep them). False when the
     // driver refuses them: begin and end then change nothing.
     bool init();
+    // How many faces a vertex stands for. With LAYERS_IN_S its s texture
+    // coordinate says, and its alpha is multiplied by it (up to 1): under
+    // additive blending one face then adds the light of that many faces
+    // lying on it, for the cost of one. The fixed-function pipeline has no
+    // such term: where begin does not take over, every face is one.
+    enum eLayers
+    {
+        ONE_LAYER,
+        LAYERS_IN_S
+    };
     // Where the current state is one the program reproduces (see above),
     // puts it in use, with two-sided vertex colours if lighting is
     // two-sided; otherwise changes nothing. Reads the state once: change
     // none of it between begin and end.
-    void begin();
+    void begin(eLayers layers = ONE_LAYER);
     // Undoes what begin did.
     void end();
     // Whether begin took the drawing over.
@@ -46,6 +56,7 @@ private:
     GLint local_viewer_at;   // uniform locations in the vertex program
     GLint separate_at;
     GLint normalize_at;
+    GLint layers_at;
     bool in_use;
     GLboolean two_side_was_on;
 };

@@ -15,6 +15,9 @@
 //   every second floor, lit edges round every tier, masts and beacons,
 //   street lines and lamps. The mesh keeps its materials (one per kind of part), but they
 //   set no colour and bind no texture (see uncoloured()).
+// - Nothing is textured: a vertex's s texture coordinate is how many faces
+//   it stands for, which the scene's vertex program multiplies its alpha by
+//   (t is 0). The walls stand for two, everything else for one.
 // - The eye drifts near (260, 20, 460), down to about 1 unit over 28 s, and
 //   jumps by (125, 0, 100), (-50, 5, 0), (10, -10, 10) and (100, 10, -200);
 //   it looks at (200, 100, 50) with a 90-degree view. The ground lies at
@@ -54,14 +57,13 @@ const float BAND = 0.45f;        // height of a floor band
 const float BAND_EVERY = 2.0f;
 
 const float TRIM = 0.35f; // width of the lit edge lines
-// Each wall is a curtain of two glass panes, one PANE_STEP behind the other
-// (less on narrow tiers): a face adds only a fiftieth of its colour at rest,
-// so the walls read where the panes pile up. Every pane is another layer
-// over all the walls in view, which the software renderer pays for: two
-// keep the skyline readable at rest, and in a flash the towers' thick of
-// the frame burns white with two as it did with three.
-const int PANES = 2;
-const float PANE_STEP = 0.6f;
+// A face adds only a fiftieth of its colour at rest, so the walls read where
+// they pile up: each wall adds the light of two glass panes (the skyline
+// reads at rest, and in a flash the towers' thick of the frame burns
+// white). It is one pane that stands for two: every pane is another layer
+// over all the walls in view, which the software renderer pays for by the
+// pixel, and a second pane just behind the first added the same light.
+const float WALL_LAYERS = 2.0f;
 
 // --- materials ------------------------------------------------------------------
 
@@ -153,7 +155,7 @@ void ground_strip(Mesh& m, Vec2 a, Vec2 b, float width, float lift = 0.05f)
 
 // One wall from (x0, z0) to (x1, z1) between heights y0 and y1, facing
 // outward (to the right of the direction of travel), pushed out by proud
-// units; texture coordinates 0..1 (no texture is drawn on it).
+// units.
 void wall(Mesh& m, Vec2 a, Vec2 b, float y0, float y1, float proud = 0)
 {
     const Vec3 along{b.x - a.x, 0, b.y - a.y};
@@ -177,12 +179,10 @@ void add_tier(Mesh& facade, Mesh& floor_bands, Mesh& roof, Mesh& edges, const Ti
 {
     // Corners clockwise seen from above, so each wall faces outward.
     const Vec2 c[4] = {{t.x0, t.z0}, {t.x1, t.z0}, {t.x1, t.z1}, {t.x0, t.z1}};
-    const float step = std::min(PANE_STEP, 0.05f * std::min(t.x1 - t.x0, t.z1 - t.z0));
     for (int k = 0; k < 4; ++k) {
         const Vec2 a = c[k], b = c[(k + 1) % 4];
         // Facing away from the footprint's centre: travel with the centre on the left.
-        for (int pane = 0; pane < PANES; ++pane)
-            wall(facade, b, a, t.y0, t.y1, -float(pane) * step);
+        wall(facade, b, a, t.y0, t.y1);
         // A band a little proud of the wall under every second floor's
         // windows: it doubles the wall's light in a thin line.
         for (float y = t.y0 + FLOOR; y < t.y1 - 1.0f; y += BAND_EVERY * FLOOR)
@@ -312,11 +312,20 @@ void streets(Parts& p)
         }
 }
 
+// Every vertex of the part stands for that many faces (see the top).
+void stand_for(Mesh& part, float faces)
+{
+    part.scale_uv({0, 0}, {faces, 0});
+}
+
 Mesh crazytown()
 {
     Parts p;
     buildings(p);
     streets(p);
+    for (Mesh* part : {&p.edges, &p.street, &p.beacon, &p.lamp, &p.roof, &p.floors})
+        stand_for(*part, 1.0f);
+    stand_for(p.facade, WALL_LAYERS);
     Mesh m;
     m.use_material(edge_lines());
     m.append(p.edges);
