@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -57,7 +58,7 @@ std::pair<int, int> compare(const std::vector<uint8_t>& fixed, const std::vector
 
 // The town's kind of state: one positional light set under the identity,
 // both faces lit, colour material, linear fog, seen through a 90-degree
-// view. Inside a pushed GL_ALL_ATTRIB_BITS.
+// view.
 void set_town_state()
 {
     glMatrixMode(GL_PROJECTION);
@@ -86,22 +87,43 @@ void set_town_state()
     glClearColor(0, 0, 0, 0);
 }
 
-TEST(VertexFog, draws_lit_fogged_sheets_as_the_fixed_pipeline_does_and_leaves_other_state_to_it)
+// The programs, and a 64 x 64 target drawn in the town's kind of state,
+// which is undone after each test.
+class VertexFog : public ::testing::Test
 {
-    REQUIRE_GL_CONTEXT();
-    cVertexFog fog;
-    ASSERT_TRUE(fog.init());
-    OffscreenTarget target(64, 64);
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    set_town_state();
+protected:
+    void SetUp() override
+    {
+        REQUIRE_GL_CONTEXT();
+        ASSERT_TRUE(fog.init());
+        target.emplace(64, 64);
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        pushed = true;
+        set_town_state();
+    }
+    void TearDown() override
+    {
+        if (!pushed)
+            return;
+        glPopAttrib();
+        glColor4f(1, 1, 1, 1);
+        EXPECT_EQ(GL_NO_ERROR, glGetError());
+    }
 
+    cVertexFog fog;
+    std::optional<OffscreenTarget> target;
+    bool pushed = false;
+};
+
+TEST_F(VertexFog, draws_lit_fogged_sheets_as_the_fixed_pipeline_does_and_leaves_other_state_to_it)
+{
     for (GLint local_viewer : {1, 0}) {
         glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, local_viewer);
-        const std::vector<uint8_t> fixed = draw_sheets(target);
+        const std::vector<uint8_t> fixed = draw_sheets(*target);
         fog.begin();
         ASSERT_TRUE(fog.active());
         // Without layers asked for, the s coordinate is nobody's business.
-        const std::vector<uint8_t> program = draw_sheets(target, 2.0f);
+        const std::vector<uint8_t> program = draw_sheets(*target, 2.0f);
         fog.end();
         EXPECT_EQ(0, gl_integer(GL_PROGRAM_PIPELINE_BINDING));
         EXPECT_FALSE(glIsEnabled(GL_VERTEX_PROGRAM_TWO_SIDE));
@@ -123,38 +145,26 @@ TEST(VertexFog, draws_lit_fogged_sheets_as_the_fixed_pipeline_does_and_leaves_ot
         fog.end();
         glPopAttrib();
     }
-    glPopAttrib();
-    glColor4f(1, 1, 1, 1);
-    EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 
 // Added on top of each other, the sheets drawn twice by the fixed pipeline
 // and once standing for two give the same picture; standing for one, the
 // same as drawn once.
-TEST(VertexFog, with_layers_a_face_adds_the_light_of_as_many_faces_as_its_s_coordinate_says)
+TEST_F(VertexFog, with_layers_a_face_adds_the_light_of_as_many_faces_as_its_s_coordinate_says)
 {
-    REQUIRE_GL_CONTEXT();
-    cVertexFog fog;
-    ASSERT_TRUE(fog.init());
-    OffscreenTarget target(64, 64);
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    set_town_state();
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     for (int faces : {1, 2}) {
-        const std::vector<uint8_t> fixed = draw_sheets(target, 0.0f, faces);
+        const std::vector<uint8_t> fixed = draw_sheets(*target, 0.0f, faces);
         fog.begin(cVertexFog::LAYERS_IN_S);
         ASSERT_TRUE(fog.active());
-        const std::vector<uint8_t> program = draw_sheets(target, float(faces));
+        const std::vector<uint8_t> program = draw_sheets(*target, float(faces));
         fog.end();
         const auto [worst, drawn] = compare(fixed, program);
         EXPECT_GT(drawn, 400) << faces;
         // Each draw of the fixed pipeline rounds what it adds.
         EXPECT_GE(2 * faces, worst) << faces;
     }
-    glPopAttrib();
-    glColor4f(1, 1, 1, 1);
-    EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 
 } // namespace

@@ -62,7 +62,7 @@ const float TRIM = 0.35f; // width of the lit edge lines
 // reads at rest, and in a flash the towers' thick of the frame burns
 // white). It is one pane that stands for two: every pane is another layer
 // over all the walls in view, which the software renderer pays for by the
-// pixel, and a second pane just behind the first added the same light.
+// pixel, and a second pane just behind the first would add the same light.
 const float WALL_LAYERS = 2.0f;
 
 // --- materials ------------------------------------------------------------------
