@@ -7,8 +7,10 @@
 #include "support/gl_context.h"
 #include "support/gl_state.h"
 #include "support/loaded_scene.h"
+#include "support/images.h"
 #include "support/scene_capture.h"
 
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -178,6 +180,61 @@ TEST_F(SceneIntro, blinks_scroll_their_texture_both_ways_and_the_bands_alone_are
     get_shader_container()->unbind();
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_DEPTH_TEST);
+}
+
+// The plates, lit at the vertices of their grids, look as "notex_shader"
+// lights them per pixel, seen as the camera sees them 11 s in; the shader's
+// programs are bound again afterwards.
+TEST_F(SceneIntro, the_plates_lit_at_their_vertices_look_as_lit_per_pixel)
+{
+    REQUIRE_GL_CONTEXT();
+    OffscreenTarget target(256, 192, true);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(85.0, 256.0 / 192.0, 0.5, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    for (float& c : scene->light.colour)
+        c = 1.2f;
+    scene->light.apply_colour();
+    scene->light.apply_position();
+    float eye[3], centre[3];
+    intro_camera(11000, eye, centre);
+    gluLookAt(eye[0], eye[1], eye[2], centre[0], centre[1], centre[2], 0.0, 1.0, 0.0);
+    for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_NORMALIZE, GL_DEPTH_TEST, GL_CULL_FACE})
+        glEnable(cap);
+    for (GLenum cap : {GL_BLEND, GL_COLOR_MATERIAL, GL_TEXTURE_2D, GL_ALPHA_TEST})
+        glDisable(cap);
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_FALSE); // the shader's own viewer is local
+    get_shader_container()->bind("notex_shader");
+    const GLint programs = gl_integer(GL_PROGRAM_PIPELINE_BINDING);
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    scene->draw_plates();
+    const std::vector<uint8_t> per_pixel = target.read();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    {
+        const cLitAtVertices at_vertices;
+        scene->draw_plates();
+    }
+    const std::vector<uint8_t> at_vertices = target.read();
+    EXPECT_EQ(programs, gl_integer(GL_PROGRAM_PIPELINE_BINDING));
+    EXPECT_EQ(GL_FALSE, gl_integer(GL_LIGHT_MODEL_LOCAL_VIEWER));
+    get_shader_container()->unbind();
+    glPopAttrib();
+
+    int drawn = 0;
+    double difference = 0;
+    for (size_t i = 0; i < per_pixel.size(); i += 4) {
+        drawn += per_pixel[i] + per_pixel[i + 1] + per_pixel[i + 2] != 0;
+        for (size_t c = 0; c < 3; ++c)
+            difference += std::abs(int(per_pixel[i + c]) - int(at_vertices[i + c]));
+    }
+    EXPECT_GT(drawn, 256 * 192 / 2);
+    // Levels of 255 per channel, on average over the picture.
+    EXPECT_GE(0.15, difference / double(per_pixel.size() / 4 * 3));
+    EXPECT_EQ(GL_NO_ERROR, glGetError());
 }
 
 TEST_F(SceneIntro, a_frame_ignores_every_event_and_gives_back_the_pool_targets_it_borrows)

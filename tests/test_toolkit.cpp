@@ -17,8 +17,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdlib.h>
 
@@ -104,6 +106,9 @@ TEST(ToolkitMesh, primitives_load_with_their_vertex_and_triangle_counts_and_boun
     struct Case { const char* name; Mesh mesh; size_t vertices, triangles; Bounds bounds; };
     const Case cases[] = {
         {"box", box({2, 4, 6}), 24, 12, {{-1, -2, -3}, {1, 2, 3}}},
+        // 2 x 3 x 4 cells: faces of 5 x 4, 3 x 5 and 3 x 4 points.
+        {"box in cells", box_in_cells({2, 4, 6}, 1.5f), 2 * (20 + 15 + 12), 4 * (12 + 8 + 6),
+         {{-1, -2, -3}, {1, 2, 3}}},
         // Pole triangles have no area and are left out: 16 x (2 x 8 - 2).
         {"sphere", sphere(2, 16, 8), 17 * 9, 16 * 14, {{-2, -2, -2}, {2, 2, 2}}},
         {"cylinder", cylinder(1, 1, 3, 12), 26 + 2 * 13, 24 + 24, {{-1, 0, -1}, {1, 3, 1}}},
@@ -122,6 +127,26 @@ TEST(ToolkitMesh, primitives_load_with_their_vertex_and_triangle_counts_and_boun
         expect_near(c.bounds.max, b.max, 1e-5f, c.name);
         expect_sound_surface(m, c.name);
     }
+}
+
+// Every edge of a box in cells, its points taken as they are stored, belongs
+// to two triangles: where faces meet, their grids share the edge's points,
+// so no crack opens between them.
+TEST(ToolkitMesh, a_box_in_cells_is_closed_along_the_edges_its_faces_meet_at)
+{
+    cMeshObj_data m = write_and_load(box_in_cells({3, 1, 5}, 0.8f));
+    typedef std::array<float, 3> point;
+    const auto at = [&](uint32_t i) { return point{m.positions[3 * i], m.positions[3 * i + 1], m.positions[3 * i + 2]}; };
+    std::map<std::pair<point, point>, int> uses;
+    for (size_t t = 0; t < m.indices.size(); t += 3)
+        for (int k = 0; k < 3; ++k) {
+            const point a = at(m.indices[t + k]), b = at(m.indices[t + (k + 1) % 3]);
+            ++uses[a < b ? std::make_pair(a, b) : std::make_pair(b, a)];
+        }
+    int open = 0;
+    for (const auto& [edge, count] : uses)
+        open += count != 2;
+    EXPECT_EQ(0, open) << "of " << uses.size() << " edges";
 }
 
 TEST(ToolkitMesh, closed_shapes_have_normals_pointing_away_from_their_centre)

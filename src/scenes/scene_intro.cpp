@@ -52,6 +52,26 @@ float show_ms(const cClock* clock)
 
 } // namespace
 
+cLitAtVertices::cLitAtVertices()
+{
+    glPushAttrib(GL_ENABLE_BIT | GL_LIGHTING_BIT);
+    if (glBindProgramPipeline) {
+        glGetIntegerv(GL_PROGRAM_PIPELINE_BINDING, &pipeline);
+        glBindProgramPipeline(0);
+    }
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
+    glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SINGLE_COLOR);
+    for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_RECTANGLE_ARB, GL_FOG, GL_COLOR_MATERIAL})
+        glDisable(cap);
+}
+
+cLitAtVertices::~cLitAtVertices()
+{
+    glPopAttrib();
+    if (glBindProgramPipeline)
+        glBindProgramPipeline(GLuint(pipeline));
+}
+
 void intro_camera(int32_t e, float eye[3], float centre[3])
 {
     const float t = static_cast<float>(e);
@@ -247,16 +267,10 @@ void cSceneIntro::draw_backdrop()
     glDepthMask(GL_TRUE);
     glEnable(GL_DEPTH_TEST);
 
-    // Three plates at x = 36, 0 and -36, twice as high as modelled.
-    glPushMatrix();
-    glScalef(1.0f, 2.0f, 1.0f);
-    glTranslatef(36.0f, 0.0f, 0.0f);
-    backplate_vert->draw();
-    glTranslatef(-36.0f, 0.0f, 0.0f);
-    backplate_vert->draw();
-    glTranslatef(-36.0f, 0.0f, 0.0f);
-    backplate_vert->draw();
-    glPopMatrix();
+    {
+        const cLitAtVertices at_vertices;
+        draw_plates();
+    }
 
     glDisable(GL_LIGHTING);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
@@ -289,6 +303,20 @@ void cSceneIntro::draw_backdrop()
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glDepthMask(GL_TRUE);
+}
+
+// Three plates at x = 36, 0 and -36, twice as high as modelled.
+void cSceneIntro::draw_plates()
+{
+    glPushMatrix();
+    glScalef(1.0f, 2.0f, 1.0f);
+    glTranslatef(36.0f, 0.0f, 0.0f);
+    backplate_vert->draw();
+    glTranslatef(-36.0f, 0.0f, 0.0f);
+    backplate_vert->draw();
+    glTranslatef(-36.0f, 0.0f, 0.0f);
+    backplate_vert->draw();
+    glPopMatrix();
 }
 
 // The 28 additive band layers, in the orange whose alpha flickers.

@@ -18,6 +18,25 @@
 
 class iMesh;
 
+// While alive, what is drawn is lit at its vertices by the fixed-function
+// pipeline, in place of the bound "notex_shader", which lights each pixel
+// by the same model: light 0 and the current material, untextured, unfogged,
+// seen by a local viewer. For the plates: large flat faces, lit dimly, made
+// of grids fine enough for the light to fall smoothly across them, which the
+// software renderer shades for a fraction of the per-pixel price. Everything
+// it changes comes back at its end, the shader's programs included.
+class cLitAtVertices
+{
+public:
+    cLitAtVertices();
+    ~cLitAtVertices();
+    cLitAtVertices(const cLitAtVertices&) = delete;
+    cLitAtVertices& operator=(const cLitAtVertices&) = delete;
+
+private:
+    GLint pipeline = 0;
+};
+
 class cSceneIntro : public cScene
 {
 public:
@@ -42,6 +61,8 @@ public:
     // millisecond of show time.
     void draw_arrow();
     void draw_cubes();
+    // The backdrop's three plates, in whatever lighting is set.
+    void draw_plates();
     // The backdrop's orange bands at show time e (milliseconds).
     void draw_bands(float e);
 

@@ -30,6 +30,9 @@ const char* const BLINK_TEXTURE = "intro_blink_dashes.png";
 // spans exactly that width and the columns join without a seam or overlap.
 const float BAND_COLUMN_WIDTH = 101.9f;
 
+// The largest cell of the plates' faces (the scene doubles their height).
+const float PLATE_CELL = 4.0f;
+
 // The emblem's centre, where the scene places the arrow and the cubes.
 const float EMBLEM_X = -6.0f;
 
@@ -104,22 +107,26 @@ Mesh backplate_vert()
 {
     Mesh mesh;
     const float z = -32.0f;
+    // Every face a grid of cells PLATE_CELL across: the scene lights the
+    // plates at the vertices, and their dim sheen then falls across each face
+    // as it would lit per pixel.
+    const auto part = [](Vec3 size) { return box_in_cells(size, PLATE_CELL); };
     // The ribs and rails first, the panel behind them last: the depth test
     // then turns away the panel's pixels they cover before the renderer
-    // lights them (per pixel: about an eighth of the plates' pass).
+    // shades them.
     mesh.use_material(material_colour("plate_rib", {0.15f, 0.155f, 0.18f}, {0.12f, 0.12f, 0.13f}, 20.0f));
     Rng rng(0x1a7e0u);
     for (int r = 0; r < 14; ++r) {
         float y = -18.0f + float(r) * 2.8f;
         float w = rng.uniform(8.0f, 26.0f);
         float x = rng.uniform(-13.0f + w * 0.5f, 13.0f - w * 0.5f + 0.01f);
-        mesh.append(box({w, rng.uniform(0.25f, 0.9f), 0.5f}), Mat4::translate({x, y, z + 0.4f}));
+        mesh.append(part({w, rng.uniform(0.25f, 0.9f), 0.5f}), Mat4::translate({x, y, z + 0.4f}));
     }
     // Two vertical rails along the edges.
     for (float x : {-14.2f, 14.2f})
-        mesh.append(box({0.8f, 40.0f, 0.8f}), Mat4::translate({x, 0, z + 0.5f}));
+        mesh.append(part({0.8f, 40.0f, 0.8f}), Mat4::translate({x, 0, z + 0.5f}));
     mesh.use_material(material_colour("plate_dark", {0.07f, 0.075f, 0.095f}, {0.05f, 0.05f, 0.06f}, 12.0f));
-    mesh.append(box({30.0f, 40.0f, 0.5f}), Mat4::translate({0, 0, z}));
+    mesh.append(part({30.0f, 40.0f, 0.5f}), Mat4::translate({0, 0, z}));
     return mesh;
 }
 

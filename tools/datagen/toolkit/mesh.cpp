@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -285,26 +286,79 @@ bool Mesh::write(DataContext& data, const std::string& relative_path) const
 
 // --- primitives --------------------------------------------------------------
 
+namespace {
+
+struct BoxFace
+{
+    Vec3 n, u, v; // u x v = n
+};
+const BoxFace BOX_FACES[6] = {
+    {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
+    {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
+    {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
+};
+
+float& component(Vec3& v, int axis)
+{
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
+
+float component(const Vec3& v, int axis)
+{
+    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
+}
+
+int axis_of(const Vec3& unit)
+{
+    return unit.x != 0 ? 0 : unit.y != 0 ? 1 : 2;
+}
+
+} // namespace
+
 Mesh box(Vec3 size)
 {
-    struct Face
-    {
-        Vec3 n, u, v; // u x v = n
-    };
-    static const Face faces[6] = {
-        {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
-        {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
-        {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}},
-    };
     const Vec3 half = size * 0.5f;
     Mesh mesh;
-    for (const Face& f : faces) {
+    for (const BoxFace& f : BOX_FACES) {
         uint32_t first = uint32_t(mesh.vertex_count());
         for (Vec2 corner : {Vec2{0, 0}, Vec2{1, 0}, Vec2{1, 1}, Vec2{0, 1}}) {
             Vec3 p = f.n + f.u * (corner.x * 2 - 1) + f.v * (corner.y * 2 - 1);
             mesh.add_vertex({p.x * half.x, p.y * half.y, p.z * half.z}, f.n, corner);
         }
         mesh.add_quad(first, first + 1, first + 2, first + 3);
+    }
+    return mesh;
+}
+
+Mesh box_in_cells(Vec3 size, float cell)
+{
+    int steps[3];
+    for (int axis = 0; axis < 3; ++axis)
+        steps[axis] = std::max(1, int(std::ceil(component(size, axis) / cell - 1e-4f)));
+    // Every face takes a point's coordinates from the same lattice, so the
+    // faces meeting at an edge share its points exactly.
+    const auto lattice = [&](int axis, int i) {
+        return component(size, axis) * (float(i) / float(steps[axis]) - 0.5f);
+    };
+    Mesh mesh;
+    for (const BoxFace& f : BOX_FACES) {
+        const int au = axis_of(f.u), av = axis_of(f.v), an = axis_of(f.n);
+        const int nu = steps[au], nv = steps[av];
+        const uint32_t first = uint32_t(mesh.vertex_count());
+        for (int j = 0; j <= nv; ++j)
+            for (int i = 0; i <= nu; ++i) {
+                Vec3 p;
+                component(p, au) = lattice(au, component(f.u, au) > 0 ? i : nu - i);
+                component(p, av) = lattice(av, component(f.v, av) > 0 ? j : nv - j);
+                component(p, an) = lattice(an, component(f.n, an) > 0 ? steps[an] : 0);
+                mesh.add_vertex(p, f.n, {float(i) / float(nu), float(j) / float(nv)});
+            }
+        const uint32_t stride = uint32_t(nu + 1);
+        for (int j = 0; j < nv; ++j)
+            for (int i = 0; i < nu; ++i) {
+                const uint32_t a = first + uint32_t(j) * stride + uint32_t(i);
+                mesh.add_quad(a, a + 1, a + stride + 1, a + stride);
+            }
     }
     return mesh;
 }

@@ -100,6 +100,10 @@ private:
 
 // A box of the given size; texture coordinates 0..1 on every face.
 Mesh box(Vec3 size);
+// The same box with every face a grid of cells at most `cell` on a side, for
+// a renderer that lights at the vertices; the faces that meet at an edge
+// share its points, so no crack opens along it.
+Mesh box_in_cells(Vec3 size, float cell);
 // u around (0 at +x, counter-clockwise seen from +y), v from the bottom pole.
 Mesh sphere(float radius, int slices, int stacks);
 // Along y from 0 to height; a cone when top_radius is 0. Caps where the
