@@ -213,12 +213,24 @@ TEST_F(SceneIntro, the_plates_lit_at_their_vertices_look_as_lit_per_pixel)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     scene->draw_plates();
     const std::vector<uint8_t> per_pixel = target.read();
+    // As a material may leave it: a black texture on unit 0, enabled, and
+    // another unit active.
+    GLuint black = 0;
+    const uint8_t texel[4] = {0, 0, 0, 255};
+    glGenTextures(1, &black);
+    glBindTexture(GL_TEXTURE_2D, black);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    glEnable(GL_TEXTURE_2D);
+    glActiveTextureARB(GL_TEXTURE1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     {
         const cLitAtVertices at_vertices;
         scene->draw_plates();
     }
     const std::vector<uint8_t> at_vertices = target.read();
+    glActiveTextureARB(GL_TEXTURE0);
+    glDeleteTextures(1, &black);
     EXPECT_EQ(programs, gl_integer(GL_PROGRAM_PIPELINE_BINDING));
     EXPECT_EQ(GL_FALSE, gl_integer(GL_LIGHT_MODEL_LOCAL_VIEWER));
     get_shader_container()->unbind();

@@ -61,8 +61,17 @@ cLitAtVertices::cLitAtVertices()
     }
     glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
     glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SINGLE_COLOR);
-    for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_RECTANGLE_ARB, GL_FOG, GL_COLOR_MATERIAL})
-        glDisable(cap);
+    glDisable(GL_FOG);
+    glDisable(GL_COLOR_MATERIAL);
+    // Whichever unit a material left active, none may texture the faces.
+    GLint active = GL_TEXTURE0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+    for (GLenum unit : {GL_TEXTURE0, GL_TEXTURE1, GL_TEXTURE2, GL_TEXTURE3}) {
+        glActiveTextureARB(unit);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_TEXTURE_RECTANGLE_ARB);
+    }
+    glActiveTextureARB(GLenum(active));
 }
 
 cLitAtVertices::~cLitAtVertices()
