@@ -12,9 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -386,47 +384,6 @@ TEST_F(SceneWildSpeaker, the_tumbling_shot_keeps_the_eye_inside_the_generated_co
     }
     EXPECT_GT(widest, 200.0f);
     EXPECT_GT(inner, widest + 5.0f) << "the near plane (5) must not cut a wall";
-}
-
-// The panels' and ribs' faces towards the axis are grids (the corridor is
-// lit at their corners). An edge of such a face that no side shares, corner
-// for corner, leaves a crack the backing shows through as sparkling pixels.
-// The boxes' backs are open, so only their rims may end at one triangle.
-TEST_F(SceneWildSpeaker, the_corridors_lit_grids_meet_their_boxes_sides_without_cracks)
-{
-    REQUIRE_GL_CONTEXT();
-    const cMeshObj* loaded = dynamic_cast<cMeshObj*>(scene->corridor);
-    ASSERT_NE(nullptr, loaded) << "the data tool's corridor";
-    const std::vector<float>& p = loaded->positions;
-    const std::vector<float>& n = loaded->normals;
-    using corner = std::array<float, 3>;
-    auto at = [&](uint32_t v) { return corner{p[3 * v], p[3 * v + 1], p[3 * v + 2]}; };
-    int grid_triangles = 0, cracked = 0;
-    for (std::size_t g = 0; g + 1 < loaded->groups.size(); ++g) {
-        const std::string& name = loaded->materials[g].name;
-        if (name != "wildspeaker_corridor_panel" && name != "wildspeaker_corridor_rib")
-            continue;
-        std::map<std::pair<corner, corner>, int> uses;
-        for (uint32_t k = loaded->groups[g]; k + 2 < loaded->groups[g + 1]; k += 3)
-            for (int j = 0; j < 3; ++j) {
-                corner a = at(loaded->indices[k + j]), b = at(loaded->indices[k + (j + 1) % 3]);
-                ++uses[a < b ? std::make_pair(a, b) : std::make_pair(b, a)];
-            }
-        for (uint32_t k = loaded->groups[g]; k + 2 < loaded->groups[g + 1]; k += 3) {
-            // A face towards the axis: its normal against the way out from it.
-            const uint32_t v = loaded->indices[k];
-            const float out = std::hypot(p[3 * v], p[3 * v + 2]);
-            if ((n[3 * v] * p[3 * v] + n[3 * v + 2] * p[3 * v + 2]) / out > -0.7f)
-                continue;
-            ++grid_triangles;
-            for (int j = 0; j < 3; ++j) {
-                corner a = at(loaded->indices[k + j]), b = at(loaded->indices[k + (j + 1) % 3]);
-                cracked += uses.at(a < b ? std::make_pair(a, b) : std::make_pair(b, a)) == 1;
-            }
-        }
-    }
-    EXPECT_GT(grid_triangles, 0);
-    EXPECT_EQ(0, cracked) << "edges of the faces towards the axis that no side shares";
 }
 
 TEST(SceneWildSpeakerShow, captured_frames_of_the_stretch_are_pictures_that_change_and_log_no_error)

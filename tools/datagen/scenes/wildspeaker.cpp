@@ -380,26 +380,6 @@ Mesh box_without_inner_face(Vec3 size)
     return mesh;
 }
 
-// The quads of a grid from origin over u_edge (u_steps quads) and v_edge
-// (v_steps), counter-clockwise seen from the side cross(u_edge, v_edge)
-// points to, with that side's normal.
-void add_grid(Mesh& mesh, Vec3 origin, Vec3 u_edge, Vec3 v_edge, int u_steps, int v_steps)
-{
-    const Vec3 n = normalize(cross(u_edge, v_edge));
-    const uint32_t first = uint32_t(mesh.vertex_count());
-    for (int j = 0; j <= v_steps; ++j)
-        for (int i = 0; i <= u_steps; ++i) {
-            const float u = float(i) / float(u_steps), v = float(j) / float(v_steps);
-            mesh.add_vertex(origin + u_edge * u + v_edge * v, n, {u, v});
-        }
-    const uint32_t stride = uint32_t(u_steps + 1);
-    for (int j = 0; j < v_steps; ++j)
-        for (int i = 0; i < u_steps; ++i) {
-            const uint32_t a = first + uint32_t(j) * stride + uint32_t(i);
-            mesh.add_quad(a, a + 1, a + stride + 1, a + stride);
-        }
-}
-
 // A box of size (radial, along, across) for on_face whose face towards the
 // axis is a grid of along x across quads, without its face away from the
 // axis (it lies against the layer behind it and is never seen). Each side
@@ -407,15 +387,7 @@ void add_grid(Mesh& mesh, Vec3 origin, Vec3 u_edge, Vec3 v_edge, int u_steps, in
 // pixel shows through between them.
 Mesh box_with_grid_face(Vec3 size, int along, int across)
 {
-    const Vec3 lo = size * -0.5f;
-    const Vec3 x{size.x, 0, 0}, y{0, size.y, 0}, z{0, 0, size.z};
-    Mesh mesh;
-    add_grid(mesh, lo, z, y, across, along); // towards the axis (-x)
-    add_grid(mesh, lo + y, z, x, across, 1); // +y
-    add_grid(mesh, lo, x, z, 1, across);     // -y
-    add_grid(mesh, lo + z, x, y, 1, along);  // +z
-    add_grid(mesh, lo, y, x, along, 1);      // -z
-    return mesh;
+    return box_in_steps(size, 1, along, across, {1, 0, 0});
 }
 
 Mesh corridor_segment()

@@ -330,39 +330,6 @@ Mesh box(Vec3 size)
     return mesh;
 }
 
-Mesh box_in_cells(Vec3 size, float cell)
-{
-    int steps[3];
-    for (int axis = 0; axis < 3; ++axis)
-        steps[axis] = std::max(1, int(std::ceil(component(size, axis) / cell - 1e-4f)));
-    // Every face takes a point's coordinates from the same lattice, so the
-    // faces meeting at an edge share its points exactly.
-    const auto lattice = [&](int axis, int i) {
-        return component(size, axis) * (float(i) / float(steps[axis]) - 0.5f);
-    };
-    Mesh mesh;
-    for (const BoxFace& f : BOX_FACES) {
-        const int au = axis_of(f.u), av = axis_of(f.v), an = axis_of(f.n);
-        const int nu = steps[au], nv = steps[av];
-        const uint32_t first = uint32_t(mesh.vertex_count());
-        for (int j = 0; j <= nv; ++j)
-            for (int i = 0; i <= nu; ++i) {
-                Vec3 p;
-                component(p, au) = lattice(au, component(f.u, au) > 0 ? i : nu - i);
-                component(p, av) = lattice(av, component(f.v, av) > 0 ? j : nv - j);
-                component(p, an) = lattice(an, component(f.n, an) > 0 ? steps[an] : 0);
-                mesh.add_vertex(p, f.n, {float(i) / float(nu), float(j) / float(nv)});
-            }
-        const uint32_t stride = uint32_t(nu + 1);
-        for (int j = 0; j < nv; ++j)
-            for (int i = 0; i < nu; ++i) {
-                const uint32_t a = first + uint32_t(j) * stride + uint32_t(i);
-                mesh.add_quad(a, a + 1, a + stride + 1, a + stride);
-            }
-    }
-    return mesh;
-}
-
 // A grid of (columns + 1) x (rows + 1) vertices from at(i, j), joined in
 // quads whose front is the side (du x dv).
 template <class At>
@@ -381,6 +348,41 @@ static Mesh grid(int columns, int rows, At at)
             mesh.add_quad(a, a + 1, a + 1 + stride, a + stride);
         }
     return mesh;
+}
+
+Mesh box_in_steps(Vec3 size, int x_steps, int y_steps, int z_steps, Vec3 without)
+{
+    const int steps[3] = {x_steps, y_steps, z_steps};
+    // Every face takes a point's coordinates from the same lattice, so the
+    // faces meeting at an edge share its points exactly.
+    const auto lattice = [&](int axis, int i) {
+        return component(size, axis) * (float(i) / float(steps[axis]) - 0.5f);
+    };
+    Mesh mesh;
+    for (const BoxFace& f : BOX_FACES) {
+        if (dot(f.n, without) > 0.5f)
+            continue;
+        const int au = axis_of(f.u), av = axis_of(f.v), an = axis_of(f.n);
+        const int nu = steps[au], nv = steps[av];
+        mesh.append(grid(nu, nv, [&](int i, int j) {
+            Mesh::Vertex v;
+            component(v.position, au) = lattice(au, component(f.u, au) > 0 ? i : nu - i);
+            component(v.position, av) = lattice(av, component(f.v, av) > 0 ? j : nv - j);
+            component(v.position, an) = lattice(an, component(f.n, an) > 0 ? steps[an] : 0);
+            v.normal = f.n;
+            v.uv = {float(i) / float(nu), float(j) / float(nv)};
+            return v;
+        }));
+    }
+    return mesh;
+}
+
+Mesh box_in_cells(Vec3 size, float cell)
+{
+    int steps[3];
+    for (int axis = 0; axis < 3; ++axis)
+        steps[axis] = std::max(1, int(std::ceil(component(size, axis) / cell - 1e-4f)));
+    return box_in_steps(size, steps[0], steps[1], steps[2]);
 }
 
 // The unit direction at angle around y: 0 at +x, counter-clockwise seen from +y.

@@ -100,9 +100,12 @@ private:
 
 // A box of the given size; texture coordinates 0..1 on every face.
 Mesh box(Vec3 size);
-// The same box with every face a grid of cells at most `cell` on a side, for
-// a renderer that lights at the vertices; the faces that meet at an edge
-// share its points, so no crack opens along it.
+// The same box with its faces split into grids, for a renderer that lights
+// at the vertices: x_steps, y_steps and z_steps cells along x, y and z. The
+// faces that meet at an edge share its points, so no crack opens along it.
+// The face whose outward normal is `without` (if any) is left out.
+Mesh box_in_steps(Vec3 size, int x_steps, int y_steps, int z_steps, Vec3 without = {0, 0, 0});
+// The box in steps with every face a grid of cells at most `cell` on a side.
 Mesh box_in_cells(Vec3 size, float cell);
 // u around (0 at +x, counter-clockwise seen from +y), v from the bottom pole.
 Mesh sphere(float radius, int slices, int stacks);
